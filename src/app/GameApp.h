@@ -1,0 +1,177 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+
+namespace Ogre {
+class Root;
+class RenderWindow;
+class SceneManager;
+class Overlay;
+class OverlaySystem;
+class DefaultHardwareBufferManager;
+class LogManager;
+}  // namespace Ogre
+
+namespace vantor {
+
+class ScriptVM;
+class CameraController;
+class Simulation;
+class CollisionMgr;
+class CSound;
+class InputHandler;
+class GameState;
+class PlayState;
+class EditState;
+class EngineLog;
+
+// How an application is built. The executable uses the defaults; unit tests
+// build a headless application (no render system, window, input or sound
+// device) on a hand-driven clock.
+struct AppOptions {
+    bool headless = false;
+    // Time source; null means the monotonic system clock. Not owned.
+    platform::Clock* clock = nullptr;
+    // Folder that holds setup.lua, LevelData/, ConfigData/ and Textures/.
+    std::string resourceDir = "../Resource";
+    // True for the first application of a process: Ogre.log starts empty.
+    // Later applications of the same run (restarts) append to it.
+    bool freshLog = true;
+    std::string logFile = "Ogre.log";
+};
+
+// The one application object: owns every subsystem, runs the frame loop.
+// Reached everywhere through getApp(); exactly one exists at a time.
+class GameApp {
+public:
+    explicit GameApp(const AppOptions& options = AppOptions());
+    ~GameApp();
+    GameApp(const GameApp&) = delete;
+    GameApp& operator=(const GameApp&) = delete;
+
+    // The frame loop. Returns true when a restart was requested.
+    bool run();
+    // One pass of the frame loop (also used by tests to drive a headless app).
+    void frame();
+
+    void shutDown(bool restart);
+    void requestLevel(const std::string& name);
+    // Tears the current level down and runs the named level file; an empty
+    // name reloads the current level. Never call from inside a script call:
+    // scripts go through requestLevel.
+    void loadLevel(const std::string& name);
+
+    // Application clock: milliseconds since the start of the current level,
+    // unsigned and wrapping.
+    uint32_t getTime();
+    // Moves the application clock forward by ms (backward when negative).
+    void fastForward(int32_t ms);
+
+    // Writes one line to Ogre.log, prefixed with the simulation time and a
+    // blank while a simulation exists.
+    void log(const std::string& message);
+
+    // Lookup of the script states "lua", "setup" and "state"; logs and
+    // returns null for any other name.
+    ScriptVM* getScriptVM(const std::string& name);
+
+    Ogre::Root* getRoot() { return ogre_.get(); }
+    Ogre::RenderWindow* getRenderWindow() { return window_; }
+    Ogre::SceneManager* getSceneManager() { return sceneMgr_; }
+    Ogre::Overlay* getDebugOverlay() { return debugOverlay_; }
+    CameraController* getCamera() { return camera_.get(); }
+    Simulation* getSimulation() { return simulation_.get(); }
+    CollisionMgr* getCollisionMgr() { return collisionMgr_.get(); }
+    CSound* getSound() { return sound_.get(); }
+    unsigned long getWindowHandle() const { return windowHandle_; }
+    const std::string& getVersion() const { return version_; }
+    const std::string& getMusicDir() const { return musicDir_; }
+    const std::string& getResourceDir() const { return resourceDir_; }
+    const std::string& getCurrentLevel() const { return currentLevel_; }
+    const std::string& getPendingLevel() const { return pendingLevel_; }
+    bool isRunning() const { return running_; }
+    bool isHeadless() const { return headless_; }
+
+    // Game-state stack (play and edit states).
+    void pushState(GameState* state);
+    void popState();
+    // Runs once before every simulation step; false stops stepping.
+    bool updateState();
+    void leaveEditMode();
+    bool isKeyDown(int keyCode);
+
+    // Sound forwarding: without a sound system these do nothing and return 0.
+    // File names are appended to the music directory.
+    void playStream(const std::string& name);
+    void unloadStream();
+    uint32_t play2DSound(const std::string& name, int volume, bool loop);
+    uint32_t play3DSound(const std::string& name, int volume, bool loop);
+    void setSoundPosition(uint32_t channel, float x, float y, float z);
+    void stopSound(uint32_t channel);
+    void stopAllSounds();
+    void setMasterVolume(int soundVolume, int musicVolume);
+
+    // Typed lookups of the setup table in the "setup" state.
+    float getSetupFloat(const std::string& key);
+    std::string getSetupString(const std::string& key);
+
+private:
+    void setupRendering();
+    void createStartupScene();
+    void createGameStates();
+    void logPowerStatus();
+    void updateStatistics();
+    void destroyNode(const std::string& name);
+
+    // Construction order matters: members are listed in the order they are
+    // made, and the destructor tears them down explicitly in reverse.
+    std::unique_ptr<platform::Clock> ownClock_;
+    platform::Clock* clock_ = nullptr;
+    std::unique_ptr<EngineLog> log_;
+    bool headless_ = false;
+    std::string resourceDir_;
+
+    std::unique_ptr<ScriptVM> setupVM_;
+    std::unique_ptr<ScriptVM> stateVM_;
+    std::unique_ptr<ScriptVM> luaVM_;
+
+    std::unique_ptr<Ogre::DefaultHardwareBufferManager> headlessBuffers_;
+    std::unique_ptr<Ogre::Root> ogre_;
+    std::unique_ptr<Ogre::OverlaySystem> overlaySystem_;
+    Ogre::RenderWindow* window_ = nullptr;
+    Ogre::SceneManager* sceneMgr_ = nullptr;
+    Ogre::Overlay* debugOverlay_ = nullptr;
+    unsigned long windowHandle_ = 0;
+
+    std::unique_ptr<CollisionMgr> collisionMgr_;
+    std::unique_ptr<Simulation> simulation_;
+    std::unique_ptr<CSound> sound_;
+    std::unique_ptr<CameraController> camera_;
+    std::unique_ptr<InputHandler> handler_;
+    std::unique_ptr<EditState> editState_;
+    std::unique_ptr<PlayState> playState_;
+    std::vector<GameState*> states_;
+
+    bool running_ = true;
+    bool restart_ = false;
+    uint32_t startTime_ = 0;
+    uint32_t sleepTime_ = 0;
+    std::string currentLevel_;
+    std::string pendingLevel_;
+    std::string musicDir_;
+    std::string version_;
+};
+
+// The application that exists now, or null.
+GameApp* getApp();
+
+// Process entry: builds, runs and destroys applications until one ends
+// without asking for a restart.
+int runProcess();
+
+}  // namespace vantor

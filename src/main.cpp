@@ -1,0 +1,3 @@
+#include "app/GameApp.h"
+
+int main() { return vantor::runProcess(); }

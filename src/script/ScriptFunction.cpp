@@ -1,0 +1,50 @@
+#include "script/ScriptFunction.h"
+
+#include <cmath>
+#include <limits>
+
+namespace vantor::script {
+
+std::string argText(lua_State* L, int index) {
+    size_t length = 0;
+    const char* text = lua_tolstring(L, index, &length);
+    return text ? std::string(text, length) : std::string();
+}
+
+double argNumber(lua_State* L, int index) { return lua_tonumber(L, index); }
+
+namespace {
+template <class T>
+T truncateSaturating(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    const double truncated = std::trunc(value);
+    if (truncated <= static_cast<double>(std::numeric_limits<T>::min())) {
+        return std::numeric_limits<T>::min();
+    }
+    if (truncated >= static_cast<double>(std::numeric_limits<T>::max())) {
+        return std::numeric_limits<T>::max();
+    }
+    return static_cast<T>(truncated);
+}
+}  // namespace
+
+int argInt(lua_State* L, int index) { return truncateSaturating<int>(argNumber(L, index)); }
+
+int64_t argInt64(lua_State* L, int index) {
+    return truncateSaturating<int64_t>(argNumber(L, index));
+}
+
+bool argFlag(lua_State* L, int index) {
+    if (lua_isnoneornil(L, index)) {
+        return false;
+    }
+    return lua_tonumber(L, index) != 0;
+}
+
+void logScriptFunctionFailure(const char* function, const char* cause) {
+    log(std::string("Error: ") + function + ": " + cause);
+}
+
+}  // namespace vantor::script

@@ -1,0 +1,68 @@
+#pragma once
+
+// Shared plumbing for every script function: argument readers that follow the
+// engine's conventions, and the guard that keeps C++ exceptions out of Lua.
+
+#include <lauxlib.h>
+#include <lua.h>
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "app/Log.h"
+
+namespace vantor::script {
+
+// Text argument: lua_tostring. A number reads as its Lua text; anything else
+// (missing, nil, boolean, table) reads as the empty text.
+std::string argText(lua_State* L, int index);
+
+// Number argument: lua_tonumber. Non-numbers read as 0.
+double argNumber(lua_State* L, int index);
+
+// Integer argument: the number truncated toward zero. NaN reads as 0 and
+// values beyond the int range saturate, so no cast is ever undefined.
+int argInt(lua_State* L, int index);
+
+// 64-bit integer argument: the number truncated toward zero, saturating.
+int64_t argInt64(lua_State* L, int index);
+
+// Flag argument: true only for a number (or numeric text) other than 0.
+bool argFlag(lua_State* L, int index);
+
+// Logs the one line a script function writes when its body threw.
+void logScriptFunctionFailure(const char* function, const char* cause);
+
+// Runs a script function body. Any C++ exception it throws is logged with the
+// function's name and replaced by the function's default results, and the Lua
+// stack is restored first so the defaults are the only values returned.
+//   body:     int() pushing the results and returning their count
+//   defaults: int() pushing the default results and returning their count
+// Lua's own errors (which the C++ build of Lua throws as non-std exceptions)
+// pass through untouched so the interpreter can unwind as it expects.
+template <class Body, class Defaults>
+int guarded(lua_State* L, const char* function, Body&& body, Defaults&& defaults) {
+    const int top = lua_gettop(L);
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        lua_settop(L, top);
+        logScriptFunctionFailure(function, e.what());
+    }
+    return defaults();
+}
+
+// The common case of a function that returns nothing.
+template <class Body>
+int guarded(lua_State* L, const char* function, Body&& body) {
+    return guarded(
+        L, function,
+        [&] {
+            body();
+            return 0;
+        },
+        [] { return 0; });
+}
+
+}  // namespace vantor::script
