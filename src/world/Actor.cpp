@@ -188,9 +188,15 @@ void Actor::attachTo(const std::string& parentName, const std::string& mode) {
         }
     } else {
         if (mode == "Keep" || mode.empty()) {
+            // Decomposed rather than read off the matrix: under a scaled
+            // parent the matrix is no pure rotation.
             const Ogre::Affine3 local = parentInverse * oldTransform;
-            node_->setPosition(local.getTrans());
-            node_->setOrientation(Ogre::Quaternion(local.linear()));
+            Ogre::Vector3 position;
+            Ogre::Vector3 scale;
+            Ogre::Quaternion orientation;
+            local.decomposition(position, scale, orientation);
+            node_->setPosition(position);
+            node_->setOrientation(orientation);
         }
         parent->addChild(node_);
     }
