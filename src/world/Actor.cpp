@@ -285,7 +285,7 @@ void Actor::createEntity(const std::string& meshName) {
         return;
     }
     if (!meshAvailable(meshName)) {
-        log("Error: Actor::setEntity: no mesh named " + meshName);
+        log("Error: Actor::setEntity(" + name_ + "): no mesh named " + meshName);
         return;
     }
     entity_ = sceneMgr_->createEntity(name_, meshName);
@@ -399,7 +399,7 @@ void Actor::setParticles(const std::string& word) {
     }
     const std::string systemName = name_ + "_particle";
     if (!Ogre::ParticleSystemManager::getSingleton().getTemplate(word)) {
-        log("Error: Actor::setParticles: no particle template named " + word);
+        log("Error: Actor::setParticles(" + name_ + "): no particle template named " + word);
         return;
     }
     if (sceneMgr_->hasParticleSystem(systemName)) {
@@ -422,7 +422,7 @@ void Actor::setAnimation(const std::string& animationName) {
         return;
     }
     if (!entity_->hasAnimationState(animationName)) {
-        log("Error: Actor::setAnimation: no animation named " + animationName);
+        log("Error: Actor::setAnimation(" + name_ + "): no animation named " + animationName);
         return;
     }
     animation_ = entity_->getAnimationState(animationName);

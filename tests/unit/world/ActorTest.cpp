@@ -284,7 +284,7 @@ TEST_F(ActorTest, EntityRemovedAndUnknownMeshLogged) {
     EXPECT_FALSE(sceneMgr->hasEntity("door"));
     EXPECT_EQ("", actor.getMeshName());
     actor.setEntity("missing.mesh", "");
-    EXPECT_EQ(1, logs.count("no mesh named missing.mesh"));
+    EXPECT_EQ(1, logs.count("Error: Actor::setEntity(door): no mesh named missing.mesh"));
     EXPECT_EQ(nullptr, actor.getEntity());
 }
 
@@ -335,7 +335,9 @@ TEST_F(ActorTest, ParticleWordsWithoutTemplateOrNode) {
     EXPECT_EQ(0, logs.count("particle"));
     actor.attachTo("A", "");
     actor.setParticles("NoSuchTemplate");
-    EXPECT_EQ(1, logs.count("no particle template named NoSuchTemplate"));
+    EXPECT_EQ(
+        1,
+        logs.count("Error: Actor::setParticles(fire): no particle template named NoSuchTemplate"));
     EXPECT_EQ(nullptr, actor.getParticles());
 }
 
