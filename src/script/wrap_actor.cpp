@@ -12,6 +12,7 @@
 #include "app/Log.h"
 #include "script/ScriptFunction.h"
 #include "world/ActorMessage.h"
+#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor::script {
@@ -121,7 +122,8 @@ int w_GetPosition(lua_State* L) {
             if (!node) {
                 return pushZeroVector(L);
             }
-            return pushVector(L, argFlag(L, 2) ? node->getPosition() : node->_getDerivedPosition());
+            return pushVector(L,
+                              argFlag(L, 2) ? node->getPosition() : worldTransform(node).position);
         },
         [&] { return pushZeroVector(L); });
 }
@@ -133,7 +135,9 @@ int w_SetRotation(lua_State* L) {
             const Ogre::Vector3 axis = argVector(L, 2);
             const Ogre::Radian angle(static_cast<float>(argNumber(L, 5)) * Ogre::Math::fDeg2Rad);
             node->setOrientation(Ogre::Quaternion::IDENTITY);
-            node->rotate(axis, angle, Ogre::Node::TS_LOCAL);
+            if (!axis.isZeroLength()) {  // a zero axis would make the orientation NaN
+                node->rotate(axis, angle, Ogre::Node::TS_LOCAL);
+            }
         }
     });
 }

@@ -19,6 +19,7 @@
 #include "app/GameApp.h"
 #include "app/Log.h"
 #include "script/ScriptVM.h"
+#include "world/NodeTransform.h"
 
 namespace vantor {
 
@@ -51,6 +52,26 @@ int truncateToInt(float value) {
         return std::numeric_limits<int>::max();
     }
     return static_cast<int>(truncated);
+}
+
+void translateIn(Ogre::Node* node, const Ogre::Vector3& offset, Ogre::Node::TransformSpace space) {
+    if (space == Ogre::Node::TS_WORLD) {
+        translateInWorld(node, offset);
+    } else {
+        node->translate(offset, space);
+    }
+}
+
+void rotateIn(Ogre::Node* node, const Ogre::Vector3& axis, Ogre::Radian angle,
+              Ogre::Node::TransformSpace space) {
+    if (axis.isZeroLength()) {
+        return;  // no axis, no turn (a zero axis would make the node's orientation NaN)
+    }
+    if (space == Ogre::Node::TS_WORLD) {
+        rotateInWorld(node, Ogre::Quaternion(angle, axis));
+    } else {
+        node->rotate(axis, angle, space);
+    }
 }
 
 bool meshAvailable(const std::string& meshName) {
@@ -155,9 +176,9 @@ void Actor::dispatch(const ActorMessage& m) {
 }
 
 void Actor::attachTo(const std::string& parentName, const std::string& mode) {
-    Ogre::Affine3 oldTransform = Ogre::Affine3::IDENTITY;
+    WorldTransform old;
     if (node_) {
-        oldTransform = node_->_getFullTransform();
+        old = worldTransform(node_);
         if (Ogre::SceneNode* oldParent = node_->getParentSceneNode()) {
             oldParent->removeChild(node_);
         }
@@ -175,7 +196,6 @@ void Actor::attachTo(const std::string& parentName, const std::string& mode) {
             return;
         }
     }
-    const Ogre::Affine3 parentInverse = parent->_getFullTransform().inverse();
     if (!node_) {
         if (sceneMgr_->hasSceneNode(name_)) {
             log("Error: Actor::attachTo: a scene node named " + name_ + " exists already");
@@ -188,15 +208,12 @@ void Actor::attachTo(const std::string& parentName, const std::string& mode) {
         }
     } else {
         if (mode == "Keep" || mode.empty()) {
-            // Decomposed rather than read off the matrix: under a scaled
-            // parent the matrix is no pure rotation.
-            const Ogre::Affine3 local = parentInverse * oldTransform;
-            Ogre::Vector3 position;
-            Ogre::Vector3 scale;
-            Ogre::Quaternion orientation;
-            local.decomposition(position, scale, orientation);
-            node_->setPosition(position);
-            node_->setOrientation(orientation);
+            // The old world placement expressed under the new parent; the
+            // node's own scale is left as it is.
+            const WorldTransform p = worldTransform(parent);
+            const Ogre::Quaternion toParent = p.orientation.Inverse();
+            node_->setPosition((toParent * (old.position - p.position)) / p.scale);
+            node_->setOrientation(toParent * old.orientation);
         }
         parent->addChild(node_);
     }
@@ -213,18 +230,11 @@ void Actor::setPosition(const std::string& frameWord, const Ogre::Vector3& vecto
     } else if (frameWord == "MoveParent") {
         node_->translate(vector, Ogre::Node::TS_PARENT);
     } else if (frameWord == "MoveWorld") {
-        node_->translate(vector, Ogre::Node::TS_WORLD);
+        translateInWorld(node_, vector);
     } else if (frameWord == "SetLocal") {
         node_->setPosition(vector);
     } else {
-        // A world-space translation from the parent's origin accounts for the
-        // parent's rotation and scale.
-        Ogre::Vector3 parentPosition = Ogre::Vector3::ZERO;
-        if (Ogre::Node* parent = node_->getParent()) {
-            parentPosition = parent->_getDerivedPosition();
-        }
-        node_->setPosition(Ogre::Vector3::ZERO);
-        node_->translate(vector - parentPosition, Ogre::Node::TS_WORLD);
+        setWorldPosition(node_, vector);
     }
 }
 
@@ -253,15 +263,15 @@ void Actor::setRotation(const std::string& frameWord, const Ogre::Vector3& axis,
     if (reset) {
         node_->setOrientation(Ogre::Quaternion::IDENTITY);
     }
-    node_->rotate(unitAxis, radians, space);
+    rotateIn(node_, unitAxis, radians, space);
 }
 
 void Actor::setWorldOrientation(const Ogre::Quaternion& orientation) {
     if (!node_) {
         return;
     }
-    if (Ogre::Node* parent = node_->getParent()) {
-        node_->setOrientation(parent->_getDerivedOrientation().Inverse() * orientation);
+    if (const Ogre::Node* parent = node_->getParent()) {
+        node_->setOrientation(worldTransform(parent).orientation.Inverse() * orientation);
     } else {
         node_->setOrientation(orientation);
     }
@@ -435,15 +445,15 @@ void Actor::update() {
         return;
     }
     if (velocity_ != Ogre::Vector3::ZERO) {
-        node_->translate(velocity_ / kTicksPerSecond, motionSpace(velocityFrame_));
+        translateIn(node_, velocity_ / kTicksPerSecond, motionSpace(velocityFrame_));
     }
     if (spinSpeed_ != 0.0f) {
         const Ogre::Radian step(spinSpeed_ / kTicksPerSecond * Ogre::Math::fDeg2Rad);
-        node_->rotate(spinAxis_, step, motionSpace(spinFrame_));
+        rotateIn(node_, spinAxis_, step, motionSpace(spinFrame_));
     }
     if (soundChannel_ != 0) {
         if (GameApp* app = getApp()) {
-            const Ogre::Vector3& p = node_->_getDerivedPosition();
+            const Ogre::Vector3 p = worldTransform(node_).position;
             app->setSoundPosition(soundChannel_, p.x, p.y, p.z);
         }
     }

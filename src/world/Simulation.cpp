@@ -9,6 +9,7 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "camera/CameraController.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "world/Actor.h"
@@ -271,7 +272,11 @@ void Simulation::stepAvatar() {
 }
 
 void Simulation::updateCamera() {
-    // CAMERA: if (CameraController* camera = getApp()->getCamera()) camera->update();
+    if (GameApp* app = getApp()) {
+        if (CameraController* camera = app->getCamera()) {
+            camera->update();
+        }
+    }
 }
 
 std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {

@@ -140,6 +140,26 @@ TEST_F(ActorTest, PositionWordsSelectFrames) {
     expectNear(Vector3(2, 1, 0), node->getPosition());
 }
 
+TEST_F(ActorTest, WorldWordsSeeAncestorsMovedSinceTheLastFrame) {
+    Ogre::SceneNode* mid = parentA->createChildSceneNode("mid", Vector3(0, 1, 0));
+    Actor actor("door", sceneMgr);
+    actor.attachTo("mid", "");
+    Ogre::SceneNode* node = actor.getNode();
+    root->_update(true, false);  // a drawn frame: every cached transform is current
+    // Between frames the grandparent moves and turns, then the actor is placed.
+    parentA->translate(0, 0, 7);
+    parentA->yaw(Ogre::Degree(30));
+    actor.setPosition("", Vector3(3, 4, 5));
+    actor.setRotation("", Vector3::UNIT_Z, 90);
+    actor.setVelocity(Vector3(0, 10, 0), "");
+    actor.update();
+    root->_update(true, false);  // what the next frame shows
+    expectNear(Vector3(3, 4.2f, 5), node->_getDerivedPosition());
+    const Quaternion expected =
+        Quaternion(Ogre::Degree(90), Vector3::UNIT_Z) * mid->_getDerivedOrientation();
+    EXPECT_TRUE(expected.equals(node->_getDerivedOrientation(), Ogre::Degree(0.01f)));
+}
+
 TEST_F(ActorTest, RotationWordsResetOrAccumulate) {
     Actor actor("door", sceneMgr);
     actor.attachTo("A", "");
