@@ -294,6 +294,35 @@ TEST_F(ActorTest, ExpiredMaterialWithoutBaseShowsMeshMaterial) {
     EXPECT_EQ("", actor.getBaseMaterial());
 }
 
+TEST_F(ActorTest, EmptiedAnimationStaysReferencedAndKeepsTime) {
+    makeMesh();
+    // A mesh animation with a vertex track gives entities an animation state.
+    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().getByName("plane.mesh");
+    mesh->load();
+    mesh->createAnimation("wave", 1.0f)->createVertexTrack(0, Ogre::VAT_MORPH);
+    Actor actor("flag", sceneMgr);
+    actor.setAnimation("wave");  // no entity: nothing
+    EXPECT_EQ(nullptr, actor.getAnimation());
+    actor.attachTo("A", "");
+    actor.setEntity("plane.mesh", "");
+    actor.setAnimation("missing");
+    EXPECT_EQ(1, logs.count("Error: Actor::setAnimation(flag): no animation named missing"));
+    actor.setAnimation("wave");
+    Ogre::AnimationState* wave = actor.getAnimation();
+    ASSERT_NE(nullptr, wave);
+    EXPECT_TRUE(wave->getEnabled());
+    actor.update();
+    EXPECT_FLOAT_EQ(0.02f, wave->getTimePosition());
+    actor.setAnimation("");
+    EXPECT_EQ(wave, actor.getAnimation());
+    EXPECT_FALSE(wave->getEnabled());
+    actor.update();
+    EXPECT_FLOAT_EQ(0.04f, wave->getTimePosition());
+    // Starting it again rewinds it.
+    actor.setAnimation("wave");
+    EXPECT_FLOAT_EQ(0.0f, wave->getTimePosition());
+}
+
 TEST_F(ActorTest, EntityRemovedAndUnknownMeshLogged) {
     makeMesh();
     Actor actor("door", sceneMgr);
