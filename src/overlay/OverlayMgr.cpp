@@ -129,6 +129,7 @@ void OverlayMgr::removeElement(const std::string& name) {
     // remove2D would also cut a detached element loose from its own overlay.
     if (isAttached(container)) {
         gameOverlay_->remove2D(container);
+        returnHome(container);
     }
 }
 
@@ -154,7 +155,11 @@ void OverlayMgr::setElementMaterial(const std::string& elementName,
 }
 
 void OverlayMgr::clear() {
+    const Ogre::Overlay::OverlayContainerList attached = gameOverlay_->get2DElements();
     gameOverlay_->clear();
+    for (Ogre::OverlayContainer* container : attached) {
+        returnHome(container);
+    }
     log(kLogDeleteOverlays);
     log(kLogNumberOfOverlays + std::to_string(overlays_.size()));
     // Each panel takes its frame off the game overlay as it is destroyed.
@@ -215,6 +220,20 @@ Ogre::OverlayElement* OverlayMgr::findElement(const char* function, const std::s
         return nullptr;
     }
     return overlayManager_->getOverlayElement(name);
+}
+
+void OverlayMgr::returnHome(Ogre::OverlayContainer* container) {
+    Ogre::Overlay* home = nullptr;
+    auto overlays = overlayManager_->getOverlayIterator();
+    while (overlays.hasMoreElements() && !home) {
+        Ogre::Overlay* overlay = overlays.getNext();
+        const auto& elements = overlay->get2DElements();
+        if (overlay != gameOverlay_ &&
+            std::find(elements.begin(), elements.end(), container) != elements.end()) {
+            home = overlay;
+        }
+    }
+    container->_notifyParent(nullptr, home);
 }
 
 bool OverlayMgr::isAttached(const Ogre::OverlayContainer* container) const {

@@ -66,6 +66,12 @@ private:
     // The named element, or null after logging a line that names `function`.
     Ogre::OverlayElement* findElement(const char* function, const std::string& name);
     bool isAttached(const Ogre::OverlayContainer* container) const;
+    // After a container leaves the game overlay: points it back at the overlay
+    // whose list still holds it (its own, from the overlay scripts), or at
+    // none. A container destroys itself out of the overlay it points at, so a
+    // stale pointer to the game overlay, or to nothing while its own overlay
+    // still lists it, would leave a dangling pointer at shutdown.
+    void returnHome(Ogre::OverlayContainer* container);
 
     int panelCounter_ = 0;
     std::vector<std::unique_ptr<OverlayPanel>> overlays_;  // creation order
