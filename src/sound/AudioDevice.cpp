@@ -329,15 +329,9 @@ uint32_t AudioDevice::streamCreateFile(const std::string& path, uint32_t flags) 
     configureSource(stream->source, false, false, 0.0f);
     // Prime every buffer so playback can start at once.
     for (ALuint buffer : stream->buffers) {
-        const sf_count_t got =
-            readFrames(stream->file.get(), stream->inChannels, stream->outChannels,
-                       kStreamChunkFrames, stream->decoded, stream->mixed);
-        if (got <= 0) {
+        if (!queueChunk(*stream, buffer)) {
             break;
         }
-        alBufferData(buffer, alFormat(stream->outChannels), stream->mixed.data(),
-                     static_cast<ALsizei>(stream->mixed.size() * sizeof(int16_t)), stream->rate);
-        alSourceQueueBuffers(stream->source, 1, &buffer);
     }
     const uint32_t handle = nextHandle();
     streams_[handle] = std::move(stream);
@@ -362,32 +356,38 @@ bool AudioDevice::streamFree(uint32_t stream) {
     return succeed();
 }
 
-// Decodes into the buffers that the source has finished with and queues them
-// again. Returns false once the file is exhausted (and not looping).
-bool AudioDevice::refill(Stream& stream) {
+// Decodes the stream's next chunk into `buffer` and queues it, wrapping to the
+// start of the file when looping. Returns false (and marks the stream ended)
+// when there is nothing left to decode.
+bool AudioDevice::queueChunk(Stream& stream, unsigned buffer) {
+    sf_count_t got = readFrames(stream.file.get(), stream.inChannels, stream.outChannels,
+                                kStreamChunkFrames, stream.decoded, stream.mixed);
+    if (got <= 0 && stream.loop && sf_seek(stream.file.get(), 0, SEEK_SET) == 0) {
+        got = readFrames(stream.file.get(), stream.inChannels, stream.outChannels,
+                         kStreamChunkFrames, stream.decoded, stream.mixed);
+    }
+    if (got <= 0) {
+        stream.ended = true;
+        return false;
+    }
+    alBufferData(buffer, alFormat(stream.outChannels), stream.mixed.data(),
+                 static_cast<ALsizei>(stream.mixed.size() * sizeof(int16_t)), stream.rate);
+    alSourceQueueBuffers(stream.source, 1, &buffer);
+    return true;
+}
+
+// Puts the buffers that the source has finished with back in the queue with
+// the next chunks of the file.
+void AudioDevice::refill(Stream& stream) {
     ALint processed = 0;
     alGetSourcei(stream.source, AL_BUFFERS_PROCESSED, &processed);
     while (processed-- > 0) {
         ALuint buffer = 0;
         alSourceUnqueueBuffers(stream.source, 1, &buffer);
-        if (stream.ended) {
-            continue;
+        if (!stream.ended) {
+            queueChunk(stream, buffer);
         }
-        sf_count_t got = readFrames(stream.file.get(), stream.inChannels, stream.outChannels,
-                                    kStreamChunkFrames, stream.decoded, stream.mixed);
-        if (got <= 0 && stream.loop && sf_seek(stream.file.get(), 0, SEEK_SET) == 0) {
-            got = readFrames(stream.file.get(), stream.inChannels, stream.outChannels,
-                             kStreamChunkFrames, stream.decoded, stream.mixed);
-        }
-        if (got <= 0) {
-            stream.ended = true;
-            continue;
-        }
-        alBufferData(buffer, alFormat(stream.outChannels), stream.mixed.data(),
-                     static_cast<ALsizei>(stream.mixed.size() * sizeof(int16_t)), stream.rate);
-        alSourceQueueBuffers(stream.source, 1, &buffer);
     }
-    return !stream.ended;
 }
 
 void AudioDevice::update() {

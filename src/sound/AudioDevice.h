@@ -135,7 +135,8 @@ private:
     // The OpenAL source behind a channel or stream handle, or 0.
     unsigned sourceOf(uint32_t handle) const;
     const Channel* findChannel(uint32_t handle) const;
-    bool refill(Stream& stream);
+    bool queueChunk(Stream& stream, unsigned buffer);
+    void refill(Stream& stream);
     void releaseAll();
 
     void* device_ = nullptr;   // ALCdevice, owned: closed by free()

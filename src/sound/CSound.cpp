@@ -71,8 +71,10 @@ uint32_t CSound::playStream(const std::string& path) {
         return 0;
     }
     stream_ = stream;
-    device_->channelPlay(stream_);
+    // Volume before play: the mixer runs on its own thread and would otherwise
+    // start the first few milliseconds at full gain.
     device_->channelSetAttributes(stream_, scaleVolume(kStreamVolume, musicVolume_), 0);
+    device_->channelPlay(stream_);
     streamPlaying_ = true;
     log(kPlaying + path);
     return stream_;
@@ -124,8 +126,8 @@ uint32_t CSound::playSample(const std::string& path, int volume, bool loop, bool
     if (!channel) {
         return 0;
     }
+    device_->channelSetAttributes(channel, vol, 0);  // before play, as for the stream
     device_->channelPlay(channel);
-    device_->channelSetAttributes(channel, vol, 0);
     channels_[channel] = channel;
     return channel;
 }
