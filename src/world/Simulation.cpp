@@ -10,6 +10,7 @@
 #include "app/GameApp.h"
 #include "app/Log.h"
 #include "camera/CameraController.h"
+#include "overlay/OverlayMgr.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "world/Actor.h"
@@ -51,7 +52,7 @@ Simulation::Simulation(Ogre::SceneManager* sceneMgr) : sceneMgr_(sceneMgr) {
         }
     }
     // AVATAR: avatar_ = std::make_unique<Avatar>(); (before the overlay manager)
-    // OVERLAY: overlayMgr_ = std::make_unique<OverlayMgr>();
+    overlayMgr_ = std::make_unique<OverlayMgr>();
 }
 
 Simulation::~Simulation() {
@@ -59,7 +60,7 @@ Simulation::~Simulation() {
     // AVATAR: avatar_.reset();
     clear();
     log(kDeleteOverlayMgr);
-    // OVERLAY: overlayMgr_.reset();
+    overlayMgr_.reset();
 }
 
 bool Simulation::step() {
@@ -148,7 +149,7 @@ void Simulation::deliverMessages() {
 
 void Simulation::clear() {
     log(kRemoveOverlays);
-    // OVERLAY: overlayMgr_->clear();
+    overlayMgr_->clear();
 
     log(kDeleteActors);
     // Ascending name order; each actor leaves the registry before it is

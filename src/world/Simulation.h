@@ -19,6 +19,7 @@ class SimpleSpline;
 namespace vantor {
 
 class Actor;
+class OverlayMgr;
 
 // The world of the running level, advanced in fixed 20 ms ticks of its own
 // clock that catch up with the application clock. Owns the actors, the timed
@@ -79,7 +80,8 @@ public:
     // AVATAR: setAvatarState, setAvatarMove, setAmbientForce, turnAvatar and
     // resetAvatar forward to the Avatar once it exists.
 
-    // OVERLAY: getOverlayMgr() once the overlay manager exists.
+    // The script panels and named overlays of the level; never null.
+    OverlayMgr* getOverlayMgr() { return overlayMgr_.get(); }
 
     // Read access for the script functions and tests.
     const std::map<std::string, std::unique_ptr<Actor>>& getActors() const { return actors_; }
@@ -108,7 +110,7 @@ private:
     std::map<std::string, std::unique_ptr<Actor>> actors_;  // ordered by name
     std::vector<ActorMessage> messages_;                    // insertion order
     std::vector<CollisionCallback> collisionCallbacks_;     // registration order
-    // OVERLAY: std::unique_ptr<OverlayMgr> overlayMgr_; made after the avatar.
+    std::unique_ptr<OverlayMgr> overlayMgr_;                // made after the avatar
     std::map<std::string, std::unique_ptr<Ogre::SimpleSpline>> splines_;
 
     Ogre::SceneManager* sceneMgr_ = nullptr;
