@@ -116,7 +116,13 @@ int w_GetPosition(lua_State* L) {
                     log("Error: GetPosition: no camera named camera");
                     return pushZeroVector(L);
                 }
-                return pushVector(L, sceneMgr->getCamera(name)->getRealPosition());
+                // The camera sits at its carrier node's origin; read the node
+                // fresh, as the follow step moves it between frames.
+                Ogre::Camera* camera = sceneMgr->getCamera(name);
+                if (const Ogre::Node* carrier = camera->getParentNode()) {
+                    return pushVector(L, worldTransform(carrier).position);
+                }
+                return pushVector(L, camera->getRealPosition());
             }
             Ogre::SceneNode* node = findNode("GetPosition", name);
             if (!node) {

@@ -280,6 +280,14 @@ TEST_F(SimulationClockTest, SceneNodeFunctions) {
     EXPECT_TRUE(
         once.equals(Ogre::Quaternion(Ogre::Degree(90), Vector3::UNIT_Y), Ogre::Degree(0.01f)));
 
+    // "camera" is the camera, whatever the flag says.
+    Ogre::SceneNode* carrier = app->getSceneManager()->getCamera("camera")->getParentSceneNode();
+    ASSERT_NE(nullptr, carrier);
+    carrier->setPosition(7, 8, 9);
+    run("cx, cy, cz = GetPosition('camera', 1)");
+    EXPECT_EQ(7, number("cx"));
+    EXPECT_EQ(9, number("cz"));
+
     run("p = GetParent('child')");
     EXPECT_EQ("parent", text("p"));
 
