@@ -478,7 +478,8 @@ void Actor::update() {
 
 void Actor::updateCollisionGeometry() {
     if (collisionGeometry_) {
-        // WIRE(CollisionMgr): collisionGeometry_->update();
+        // WIRE(CollisionMgr), once src/collision is merged:
+        //   collisionGeometry_->update();
     }
 }
 
@@ -487,13 +488,17 @@ void Actor::updateCollisionGeometry() {
 // actor's name; the actor only keeps the pointer.
 
 void Actor::removeCollisionGeom() {
-    // WIRE(CollisionMgr): getApp()->getCollisionMgr()->removeGeom(name_);
+    // WIRE(CollisionMgr), once src/collision is merged:
+    //   if (GameApp* app = getApp())
+    //       if (CollisionMgr* mgr = app->getCollisionMgr()) mgr->removeGeom(name_);
     collisionGeometry_ = nullptr;
 }
 
 void Actor::createCollisionGeom(const std::string& meshName, const std::string& spaceName) {
-    // WIRE(CollisionMgr):
-    //   CollisionMgr* mgr = getApp()->getCollisionMgr();
+    // WIRE(CollisionMgr), once src/collision is merged:
+    //   GameApp* app = getApp();
+    //   CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
+    //   if (!mgr) return;
     //   collisionGeometry_ = mgr->createGeom(name_, meshName);
     //   if (node_) collisionGeometry_->setNode(node_);
     //   mgr->addGeomToSpace(spaceName, collisionGeometry_);
@@ -503,8 +508,9 @@ void Actor::createCollisionGeom(const std::string& meshName, const std::string& 
 
 void Actor::bindCollisionGeom() {
     if (collisionGeometry_) {
-        // WIRE(CollisionMgr): collisionGeometry_->setNode(node_);
-        //                     collisionGeometry_->update();
+        // WIRE(CollisionMgr), once src/collision is merged:
+        //   collisionGeometry_->setNode(node_);
+        //   collisionGeometry_->update();
     }
 }
 

@@ -281,9 +281,14 @@ void Simulation::updateCamera() {
 }
 
 std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
-    // WIRE(CollisionMgr): the names CollisionMgr::collisionTest(callback.name1,
-    // callback.name2, callback.wantList) reports: every touching node's name
-    // with wantList, else the one name it picks. Nothing touches until then.
+    // WIRE(CollisionMgr), once src/collision is merged (nothing touches until then):
+    //   GameApp* app = getApp();
+    //   CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
+    //   if (!mgr || mgr->collisionTest(callback.name1, callback.name2,
+    //                                  callback.wantList).empty()) return {};
+    //   const CollisionResult& result = mgr->getQueryResult();
+    //   return callback.wantList ? result.hitNames
+    //                            : std::vector<std::string>{result.hitName};
     (void)callback;
     return {};
 }
