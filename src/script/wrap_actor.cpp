@@ -10,6 +10,7 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "world/ActorMessage.h"
 #include "world/NodeTransform.h"
@@ -30,7 +31,7 @@ Simulation* simulation() {
 Ogre::SceneNode* findNode(const char* function, const std::string& name) {
     GameApp* app = getApp();
     Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
-    Ogre::SceneNode* node = sceneMgr ? sceneMgr->getSceneNode(name, false) : nullptr;
+    Ogre::SceneNode* node = findSceneNode(sceneMgr, name);
     if (!node) {
         log(std::string("Error: ") + function + ": no scene node named " + name);
     }

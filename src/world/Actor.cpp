@@ -18,6 +18,7 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/SceneLookup.h"
 #include "script/ScriptVM.h"
 #include "world/NodeTransform.h"
 
@@ -183,7 +184,7 @@ void Actor::attachTo(const std::string& parentName, const std::string& mode) {
             oldParent->removeChild(node_);
         }
     }
-    Ogre::SceneNode* parent = sceneMgr_->getSceneNode(parentName, false);
+    Ogre::SceneNode* parent = findSceneNode(sceneMgr_, parentName);
     if (!parent) {
         log(kNoParentNode + parentName);
         return;
