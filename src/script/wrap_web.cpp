@@ -21,14 +21,18 @@ namespace vantor {
 namespace {
 constexpr char kSetupTable[] = "setup";
 constexpr char kDownloadUrlKey[] = "downloadurl";
+
+// The "setup" script state of the running application, or null.
+lua_State* setupState() {
+    GameApp* app = getApp();
+    ScriptVM* setup = app ? app->getScriptVM("setup") : nullptr;
+    return setup ? setup->state() : nullptr;
+}
 }  // namespace
 
 namespace web {
 
-std::string downloadBase() {
-    GameApp* app = getApp();
-    ScriptVM* setup = app ? app->getScriptVM("setup") : nullptr;
-    lua_State* L = setup ? setup->state() : nullptr;
+std::string downloadBase(lua_State* L) {
     if (!L) {
         return kDownloadBase;
     }
@@ -71,7 +75,7 @@ int w_GetUrl(lua_State* L) {
         [&] {
             const std::string path = script::argText(L, 1);
             const std::string fileName = script::argText(L, 2);
-            const std::string address = web::downloadBase() + path;
+            const std::string address = web::downloadBase(setupState()) + path;
             const platform::DownloadResult result = platform::downloadToFile(address, fileName);
             if (result.status == platform::DownloadStatus::TransferCut) {
                 log("Error: GetUrl: download of " + address + " to " + fileName +

@@ -29,9 +29,10 @@ namespace web {
 // names another base. Ends with a slash: script paths are appended as given.
 inline constexpr char kDownloadBase[] = "https://downloads.vantor-game.example/";
 
-// The download base in effect: setup.downloadurl of the "setup" script state
-// when it is a non-empty text, else kDownloadBase.
-std::string downloadBase();
+// The download base in effect: the global table `setup` of `setupState` (the
+// "setup" script state) when its key `downloadurl` is a non-empty text, else
+// kDownloadBase (also for a null state). Reads raw, leaves the stack as it was.
+std::string downloadBase(lua_State* setupState);
 
 }  // namespace web
 

@@ -89,5 +89,54 @@ TEST_F(GetHashTest, OutOfRangeCountsAndMissingData) {
     EXPECT_EQ(eval("GetHash('abc')"), kEmptyDigest);
 }
 
+class DownloadBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        L_ = luaL_newstate();
+        luaL_openlibs(L_);
+    }
+    void TearDown() override { lua_close(L_); }
+
+    std::string baseAfter(const std::string& setupScript) {
+        EXPECT_EQ(luaL_dostring(L_, setupScript.c_str()), 0);
+        lua_pushstring(L_, "sentinel");
+        const std::string base = web::downloadBase(L_);
+        EXPECT_EQ(lua_gettop(L_), 1) << "stack not balanced";
+        EXPECT_STREQ(lua_tostring(L_, -1), "sentinel");
+        lua_settop(L_, 0);
+        return base;
+    }
+
+    lua_State* L_ = nullptr;
+};
+
+TEST_F(DownloadBaseTest, SetupKeyOverridesTheConstant) {
+    EXPECT_EQ(baseAfter("setup = { downloadurl = 'http://127.0.0.1:8/files/' }"),
+              "http://127.0.0.1:8/files/");
+}
+
+TEST_F(DownloadBaseTest, ConstantWhenKeyIsAbsentEmptyOrNotText) {
+    EXPECT_EQ(web::downloadBase(nullptr), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = nil"), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = 'not a table'"), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = { music = 1 }"), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = { downloadurl = '' }"), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = { downloadurl = 5 }"), web::kDownloadBase);
+    // A strict-globals script raises on any missing lookup; the read must not.
+    EXPECT_EQ(
+        baseAfter("setup = nil; setmetatable(_G, { __index = function() error('strict') end })"),
+        web::kDownloadBase);
+}
+
+TEST(GetUrlScriptTest, FileThatCannotBeCreatedReturnsZero) {
+    // Fails before any address is contacted.
+    lua_State* L = luaL_newstate();
+    lua_register(L, "GetUrl", w_GetUrl);
+    ASSERT_EQ(luaL_dostring(L, "return GetUrl('index.html', '/nonexistent-dir/x/y.html')"), 0);
+    EXPECT_EQ(lua_type(L, -1), LUA_TNUMBER);
+    EXPECT_EQ(lua_tonumber(L, -1), 0);
+    lua_close(L);
+}
+
 }  // namespace
 }  // namespace vantor
