@@ -33,7 +33,7 @@ lua_State* setupState() {
 namespace web {
 
 std::string downloadBase(lua_State* L) {
-    if (!L) {
+    if (!L || !lua_checkstack(L, 3)) {
         return kDownloadBase;
     }
     // Raw reads: a metatable on the globals or on the table (a strict-mode
