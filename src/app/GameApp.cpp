@@ -16,6 +16,7 @@
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
 #include "script/ScriptVM.h"
+#include "sound/CSound.h"
 
 namespace vantor {
 
@@ -26,6 +27,15 @@ namespace {
 GameApp* theApp = nullptr;
 
 constexpr const char* kVersion = "Version: 1.07";
+
+// Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
+int scaleSetupVolume(float volume) {
+    const double scaled = static_cast<double>(volume) * 51.0;
+    if (!(scaled > -2147483648.0 && scaled < 2147483648.0)) {
+        return 0;
+    }
+    return static_cast<int>(scaled);
+}
 
 }  // namespace
 
@@ -62,6 +72,13 @@ GameApp::GameApp(const AppOptions& options) {
         setupRendering();
         logPowerStatus();
 
+        if (getSetupFloat("music") != 0.0f) {
+            sound_ = std::make_unique<CSound>();
+            const float soundVolume = getSetupFloat("soundvolume");
+            const float musicVolume = getSetupFloat("musicvolume");
+            sound_->setVolumes(scaleSetupVolume(soundVolume), scaleSetupVolume(musicVolume));
+        }
+
         createStartupScene();
     } catch (...) {
         // A half-built application is torn down in the same order as a whole
@@ -81,6 +98,7 @@ void GameApp::teardown() {
     log("delete handler");
     log("delete simulation");
     log("delete sound");
+    sound_.reset();
     log("delete collisionMgr");
     log("delete camera");
     camera_.reset();
@@ -127,6 +145,10 @@ void GameApp::frame() {
         if (platform::quitRequested()) {
             running_ = false;
         }
+    }
+
+    if (sound_) {
+        sound_->updateListener();
     }
 
     if (!pendingLevel_.empty()) {

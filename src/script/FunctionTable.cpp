@@ -1,6 +1,8 @@
 #include "script/FunctionTable.h"
 
 #include "script/wrap_engine.h"
+#include "script/wrap_overlay.h"
+#include "script/wrap_sound.h"
 
 namespace vantor {
 
@@ -29,6 +31,17 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"FastForward", w_FastForward},
         {"GetVersion", w_GetVersion},
         {"LeaveEditMode", w_LeaveEditMode},
+        {"CreatePanel", w_CreatePanel},
+        {"DestroyPanel", w_DestroyPanel},
+        {"AddElement", w_AddElement},
+        {"RemoveElement", w_RemoveElement},
+        {"SetElementCaption", w_SetElementCaption},
+        {"SetElementMaterial", w_SetElementMaterial},
+        {"PlayStream", w_PlayStream},
+        {"UnloadStream", w_UnloadStream},
+        {"Play2DSound", w_Play2DSound},
+        {"StopAllSounds", w_StopAllSounds},
+        {"SetMasterVolume", w_SetMasterVolume},
         {"GetFloatValue", w_GetFloatValue},
         {"GetStringValue", w_GetStringValue},
         {"ExecuteCmd", w_ExecuteCmd},
