@@ -6,6 +6,7 @@
 #include <lualib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
 
@@ -138,6 +139,8 @@ TEST_F(CollisionQueryTest, RayWithoutHitReportsZero) {
     EXPECT_EQ(missed.hitNode, nullptr);
     const CollisionResult noDirection = ray("Solid", V(0.3f, 0.2f, -10), V::ZERO, 100);
     EXPECT_EQ(noDirection.hitNode, nullptr);
+    EXPECT_EQ(ray("Solid", V(0.3f, 0.2f, -10), V(0, 0, 1), -100).hitNode, nullptr);
+    EXPECT_EQ(ray("Solid", V(0.3f, 0.2f, -10), V(0, 0, 1), std::nanf("")).hitNode, nullptr);
 }
 
 TEST_F(CollisionQueryTest, RayReportsNearestContactWhateverTheOrder) {
