@@ -29,6 +29,7 @@ class GameState;
 class PlayState;
 class EditState;
 class EngineLog;
+class ResourceSearch;
 
 // How an application is built. The executable uses the defaults; unit tests
 // build a headless application (no render system, window, input or sound
@@ -85,8 +86,8 @@ public:
     Ogre::SceneManager* getSceneManager() { return sceneMgr_; }
     Ogre::Overlay* getDebugOverlay() { return debugOverlay_; }
     CameraController* getCamera() { return camera_.get(); }
-    Simulation* getSimulation() { return simulation_.get(); }
-    CollisionMgr* getCollisionMgr() { return collisionMgr_.get(); }
+    Simulation* getSimulation() { return nullptr; }
+    CollisionMgr* getCollisionMgr() { return nullptr; }
     CSound* getSound() { return sound_.get(); }
     unsigned long getWindowHandle() const { return windowHandle_; }
     const std::string& getVersion() const { return version_; }
@@ -95,6 +96,10 @@ public:
     const std::string& getCurrentLevel() const { return currentLevel_; }
     const std::string& getPendingLevel() const { return pendingLevel_; }
     bool isRunning() const { return running_; }
+    // The window's debug text line (ShowText and the game states' notices);
+    // the statistics overlay copies it every frame.
+    void setDebugText(const std::string& text) { debugText_ = text; }
+    const std::string& getDebugText() const { return debugText_; }
     bool isHeadless() const { return headless_; }
 
     // Game-state stack (play and edit states).
@@ -121,7 +126,9 @@ public:
     std::string getSetupString(const std::string& key);
 
 private:
+    void teardown();
     void setupRendering();
+    void registerResourceLocations();
     void createStartupScene();
     void createGameStates();
     void logPowerStatus();
@@ -143,18 +150,14 @@ private:
     std::unique_ptr<Ogre::DefaultHardwareBufferManager> headlessBuffers_;
     std::unique_ptr<Ogre::Root> ogre_;
     std::unique_ptr<Ogre::OverlaySystem> overlaySystem_;
+    std::unique_ptr<ResourceSearch> resourceSearch_;
     Ogre::RenderWindow* window_ = nullptr;
     Ogre::SceneManager* sceneMgr_ = nullptr;
     Ogre::Overlay* debugOverlay_ = nullptr;
     unsigned long windowHandle_ = 0;
 
-    std::unique_ptr<CollisionMgr> collisionMgr_;
-    std::unique_ptr<Simulation> simulation_;
     std::unique_ptr<CSound> sound_;
     std::unique_ptr<CameraController> camera_;
-    std::unique_ptr<InputHandler> handler_;
-    std::unique_ptr<EditState> editState_;
-    std::unique_ptr<PlayState> playState_;
     std::vector<GameState*> states_;
 
     bool running_ = true;
@@ -165,6 +168,7 @@ private:
     std::string pendingLevel_;
     std::string musicDir_;
     std::string version_;
+    std::string debugText_;
 };
 
 // The application that exists now, or null.

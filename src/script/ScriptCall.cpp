@@ -12,10 +12,18 @@ std::string quoteLuaString(const std::string& value) {
     out += '\'';
     for (unsigned char c : value) {
         switch (c) {
-            case '\'': out += "\\'"; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
+            case '\'':
+                out += "\\'";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
             default:
                 if (c < 0x20 || c == 0x7f) {
                     // Three-digit decimal escapes cannot swallow a following digit.

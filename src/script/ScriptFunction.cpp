@@ -11,7 +11,9 @@ std::string argText(lua_State* L, int index) {
     return text ? std::string(text, length) : std::string();
 }
 
-double argNumber(lua_State* L, int index) { return lua_tonumber(L, index); }
+double argNumber(lua_State* L, int index) {
+    return lua_tonumber(L, index);
+}
 
 namespace {
 template <class T>
@@ -30,7 +32,9 @@ T truncateSaturating(double value) {
 }
 }  // namespace
 
-int argInt(lua_State* L, int index) { return truncateSaturating<int>(argNumber(L, index)); }
+int argInt(lua_State* L, int index) {
+    return truncateSaturating<int>(argNumber(L, index));
+}
 
 int64_t argInt64(lua_State* L, int index) {
     return truncateSaturating<int64_t>(argNumber(L, index));

@@ -17,7 +17,8 @@ HeadlessOgre::HeadlessOgre() {
     Ogre::MaterialManager::getSingleton().initialise();
     Ogre::MeshManager::getSingleton()._initialise();
     overlays_ = std::make_unique<Ogre::OverlaySystem>();
-    sceneMgr_ = root_->createSceneManager(Ogre::ST_GENERIC, "Generic");
+    sceneMgr_ =
+        root_->createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME, "Generic");
 }
 
 HeadlessOgre::~HeadlessOgre() {

@@ -1,0 +1,16 @@
+-- Start-up settings of the demo game. The engine reads the table `setup`.
+setup = {
+    sleeptime = 1,              -- ms slept at the top of every frame
+    window_width = 800,
+    window_height = 600,
+    fullscreen = 0,
+    rendersystem = "RenderSystem_GL",
+    shadows = 0,
+    shadowdistance = 500,
+    musicdir = "../Resource/Music/",
+    music = 1,                  -- 0: no sound system at all
+    soundvolume = 4,            -- 0 to 5
+    musicvolume = 3,            -- 0 to 5
+    startlevel = "hub.lua",
+    resourcedir = "../Resource/LevelData/",
+}

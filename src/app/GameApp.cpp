@@ -1,0 +1,273 @@
+#include "app/GameApp.h"
+
+#include <Ogre.h>
+#include <OgreDefaultHardwareBufferManager.h>
+#include <OgreOverlayManager.h>
+#include <OgreOverlaySystem.h>
+
+#include <exception>
+#include <iostream>
+
+#include "app/Config.h"
+#include "app/EngineLog.h"
+#include "app/ResourceSearch.h"
+#include "camera/CameraController.h"
+#include "platform/Power.h"
+#include "platform/Signals.h"
+#include "platform/WindowEvents.h"
+#include "script/ScriptVM.h"
+#include "sound/CSound.h"
+
+namespace vantor {
+
+namespace {
+
+// The one application of the process; set first in construction and cleared
+// last in destruction.
+GameApp* theApp = nullptr;
+
+constexpr const char* kVersion = "Version: 1.07";
+
+// Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
+int scaleSetupVolume(float volume) {
+    const double scaled = static_cast<double>(volume) * 51.0;
+    if (!(scaled > -2147483648.0 && scaled < 2147483648.0)) {
+        return 0;
+    }
+    return static_cast<int>(scaled);
+}
+
+}  // namespace
+
+GameApp* getApp() {
+    return theApp;
+}
+
+GameApp::GameApp(const AppOptions& options) {
+    theApp = this;
+    version_ = kVersion;
+    headless_ = options.headless;
+    resourceDir_ = options.resourceDir;
+    if (options.clock) {
+        clock_ = options.clock;
+    } else {
+        ownClock_ = std::make_unique<platform::SystemClock>();
+        clock_ = ownClock_.get();
+    }
+    log_ = std::make_unique<EngineLog>(options.logFile, options.freshLog);
+    startTime_ = clock_->nowMs();
+    if (!headless_) {
+        platform::installQuitSignals();
+    }
+
+    try {
+        setupVM_ = std::make_unique<ScriptVM>("setup");
+        setupVM_->open();
+        setupVM_->executeFile(resourceDir_ + "/setup.lua");
+        stateVM_ = std::make_unique<ScriptVM>("state");
+        stateVM_->open();
+        luaVM_ = std::make_unique<ScriptVM>("lua");
+        luaVM_->open();
+
+        setupRendering();
+        logPowerStatus();
+
+        if (getSetupFloat("music") != 0.0f) {
+            sound_ = std::make_unique<CSound>();
+            const float soundVolume = getSetupFloat("soundvolume");
+            const float musicVolume = getSetupFloat("musicvolume");
+            sound_->setVolumes(scaleSetupVolume(soundVolume), scaleSetupVolume(musicVolume));
+        }
+
+        createStartupScene();
+    } catch (...) {
+        // A half-built application is torn down in the same order as a whole
+        // one, so nothing outlives the objects it depends on.
+        teardown();
+        throw;
+    }
+}
+
+GameApp::~GameApp() {
+    teardown();
+}
+
+void GameApp::teardown() {
+    log("~GameApp()");
+    log("delete editState");
+    log("delete handler");
+    log("delete simulation");
+    log("delete sound");
+    sound_.reset();
+    log("delete collisionMgr");
+    log("delete camera");
+    camera_.reset();
+    log("delete ogre");
+    if (sceneMgr_ && overlaySystem_) {
+        sceneMgr_->removeRenderQueueListener(overlaySystem_.get());
+    }
+    if (window_) {
+        platform::unregisterRenderWindow(window_);
+    }
+    overlaySystem_.reset();
+    if (resourceSearch_) {
+        Ogre::ResourceGroupManager::getSingleton().setLoadingListener(nullptr);
+        resourceSearch_.reset();
+    }
+    window_ = nullptr;
+    sceneMgr_ = nullptr;
+    debugOverlay_ = nullptr;
+    ogre_.reset();
+    headlessBuffers_.reset();
+    // Each state is closed by its destructor; a state that never opened is
+    // only deleted.
+    luaVM_.reset();
+    stateVM_.reset();
+    setupVM_.reset();
+    states_.clear();
+    states_.shrink_to_fit();
+    log_.reset();
+    theApp = nullptr;
+}
+
+bool GameApp::run() {
+    while (running_) {
+        frame();
+    }
+    return restart_;
+}
+
+void GameApp::frame() {
+    platform::sleepMs(static_cast<int>(sleepTime_));
+
+    if (!headless_) {
+        platform::pumpWindowEvents();
+        if (platform::quitRequested()) {
+            running_ = false;
+        }
+    }
+
+    if (sound_) {
+        sound_->updateListener();
+    }
+
+    if (!pendingLevel_.empty()) {
+        loadLevel(pendingLevel_);
+    }
+
+    if (!headless_) {
+        ogre_->renderOneFrame();
+        if (window_->isClosed()) {
+            running_ = false;
+        }
+    }
+}
+
+void GameApp::shutDown(bool restart) {
+    running_ = false;
+    restart_ = restart;
+}
+
+void GameApp::requestLevel(const std::string& name) {
+    // An empty name asks for nothing; it does not cancel an earlier request.
+    if (!name.empty()) {
+        pendingLevel_ = name;
+    }
+}
+
+uint32_t GameApp::getTime() {
+    return clock_->nowMs() - startTime_;
+}
+
+void GameApp::fastForward(int32_t ms) {
+    const uint32_t now = getTime();
+    if (ms < 0 && static_cast<uint32_t>(-static_cast<int64_t>(ms)) > now) {
+        // Going back past the level's start would wrap the clock to ~49 days
+        // ahead; stop at the start instead.
+        startTime_ = clock_->nowMs();
+        return;
+    }
+    startTime_ -= static_cast<uint32_t>(ms);
+}
+
+void GameApp::log(const std::string& message) {
+    Ogre::LogManager* logs = Ogre::LogManager::getSingletonPtr();
+    if (!logs || !logs->getDefaultLog()) {
+        std::cerr << message << '\n';
+        return;
+    }
+    logs->logMessage(message, Ogre::LML_NORMAL);
+    if (!window_ && !headless_) {
+        // Until the window exists, the engine's own lines are echoed to stderr
+        // so start-up trouble (a broken setup file) shows on the terminal too.
+        std::cerr << message << '\n';
+    }
+}
+
+ScriptVM* GameApp::getScriptVM(const std::string& name) {
+    if (name == "lua") {
+        return luaVM_.get();
+    }
+    if (name == "setup") {
+        return setupVM_.get();
+    }
+    if (name == "state") {
+        return stateVM_.get();
+    }
+    log("Error! No such Lua VM found: " + name);
+    return nullptr;
+}
+
+float GameApp::getSetupFloat(const std::string& key) {
+    return getFloatValue(setupVM_.get(), "setup", key);
+}
+
+std::string GameApp::getSetupString(const std::string& key) {
+    return getStringValue(setupVM_.get(), "setup", key);
+}
+
+void GameApp::logPowerStatus() {
+    log(std::string("AC connected: ") + (platform::isOnAcPower() ? "true" : "false"));
+}
+
+void GameApp::pushState(GameState* state) {
+    states_.push_back(state);
+}
+
+void GameApp::popState() {
+    if (!states_.empty()) {
+        states_.pop_back();
+    }
+}
+
+bool GameApp::updateState() {
+    return running_;
+}
+
+void GameApp::leaveEditMode() {}
+
+bool GameApp::isKeyDown(int) {
+    return false;
+}
+
+int runProcess() {
+    bool restart = true;
+    bool firstApplication = true;
+    while (restart) {
+        try {
+            AppOptions options;
+            options.freshLog = firstApplication;
+            firstApplication = false;
+            GameApp app(options);
+            restart = app.run();
+        } catch (const std::exception& e) {
+            // The rendering library reports what it cannot do (no display, no
+            // render system, a broken resource archive) as exceptions.
+            std::cerr << "vantor: fatal: " << e.what() << '\n';
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace vantor

@@ -1,0 +1,129 @@
+// The start-up scene and level loading.
+
+#include <Ogre.h>
+
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "app/SceneLookup.h"
+#include "camera/CameraController.h"
+#include "script/ScriptVM.h"
+#include "sound/CSound.h"
+
+// The sun and the start-up camera use the light's and camera's own transform,
+// which OGRE 1.12 marks deprecated in favour of scene nodes.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace vantor {
+
+namespace {
+constexpr const char* kLevelRoot = "LevelRoot";
+constexpr const char* kHiddenNode = "_Hidden";
+constexpr const char* kFadeMaterial = "FadeinMaterial";
+
+// Destroys everything attached below a node, then the nodes themselves.
+// OGRE's node teardown leaves attached objects alive under their names, and a
+// level that is loaded again would then fail to create them a second time.
+void destroySubtreeObjects(Ogre::SceneManager* scene, Ogre::SceneNode* node) {
+    for (Ogre::Node* child : node->getChildren()) {
+        destroySubtreeObjects(scene, static_cast<Ogre::SceneNode*>(child));
+    }
+    while (node->numAttachedObjects() > 0) {
+        scene->destroyMovableObject(node->detachObject(static_cast<unsigned short>(0)));
+    }
+}
+}  // namespace
+
+void GameApp::createStartupScene() {
+    const std::string startLevel = getSetupString("startlevel");
+
+    Ogre::Light* sun = sceneMgr_->createLight("sun");
+    sun->setType(Ogre::Light::LT_DIRECTIONAL);
+    sun->setDirection(Ogre::Vector3(0.5f, -0.7f, -0.41f).normalisedCopy());
+    sun->setDiffuseColour(Ogre::ColourValue(0.7f, 0.7f, 0.5f));
+
+    Ogre::SceneNode* root = sceneMgr_->getRootSceneNode();
+    root->createChildSceneNode(kLevelRoot, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    Ogre::SceneNode* hidden =
+        root->createChildSceneNode(kHiddenNode, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    hidden->translate(Ogre::Vector3(0, 50000, 50000), Ogre::Node::TS_PARENT);
+    // Known by name, but out of the rendered graph: nothing below it is drawn.
+    root->removeChild(kHiddenNode);
+
+    camera_ = std::make_unique<CameraController>();
+    camera_->setPosition(Ogre::Vector3(-100, 20, 70));
+    Ogre::Camera* camera = camera_->getCamera();
+    camera->setNearClipDistance(0.5f);
+    camera->lookAt(Ogre::Vector3(0, -50, 0));
+    if (window_) {
+        Ogre::Viewport* viewport = window_->addViewport(camera, 0, 0, 0, 1, 1);
+        viewport->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 1));
+        camera->setAspectRatio(Ogre::Real(viewport->getActualWidth()) /
+                               Ogre::Real(viewport->getActualHeight()));
+    }
+
+    loadLevel(startLevel);
+    camera_->attach();
+}
+
+void GameApp::loadLevel(const std::string& requested) {
+    const std::string resourceDir = getSetupString("resourcedir");
+    const std::string level = requested.empty() ? currentLevel_ : requested;
+    startTime_ = clock_->nowMs();
+    log("LoadLevel(" + level + ") start at: " + std::to_string(getTime()));
+
+    if (window_ && window_->getNumViewports() > 0) {
+        Ogre::Viewport* viewport = window_->getViewport(0);
+        Ogre::CompositorManager& compositors = Ogre::CompositorManager::getSingleton();
+        if (compositors.hasCompositorChain(viewport)) {
+            compositors.getCompositorChain(viewport)->removeAllCompositors();
+        }
+    }
+
+    if (camera_) {
+        camera_->detach();
+    }
+
+    if (sound_) {
+        sound_->stopAll();
+        sound_->stopStream();
+    }
+
+    if (Ogre::SceneNode* levelRoot = findSceneNode(sceneMgr_, kLevelRoot)) {
+        destroySubtreeObjects(sceneMgr_, levelRoot);
+        levelRoot->removeAndDestroyAllChildren();
+        if (Ogre::SceneNode* parent = levelRoot->getParentSceneNode()) {
+            parent->removeChild(levelRoot);
+        }
+        sceneMgr_->destroySceneNode(levelRoot);
+    } else {
+        log("Error: LoadLevel: no scene node LevelRoot to tear down");
+    }
+
+    luaVM_->close();
+
+    Ogre::MaterialPtr fade =
+        Ogre::MaterialManager::getSingleton().getByName(kFadeMaterial, Ogre::RGN_AUTODETECT);
+    Ogre::TextureUnitState* fadeUnit = nullptr;
+    if (fade && fade->getNumTechniques() > 0 && fade->getTechnique(0)->getNumPasses() > 0 &&
+        fade->getTechnique(0)->getPass(0)->getNumTextureUnitStates() > 0) {
+        fadeUnit = fade->getTechnique(0)->getPass(0)->getTextureUnitState(0);
+    }
+    if (fadeUnit) {
+        fadeUnit->setTextureScroll(0, 0);
+        fadeUnit->setScrollAnimation(0.5f, 0);
+    } else {
+        log("Error: LoadLevel: material FadeinMaterial with a texture unit not found");
+    }
+
+    luaVM_->open();
+    luaVM_->executeFile(resourceDir + level);
+
+    if (camera_) {
+        camera_->attach();
+    }
+    currentLevel_ = level;
+    pendingLevel_.clear();
+    log("LoadLevel(" + level + ") end at: " + std::to_string(getTime()));
+}
+
+}  // namespace vantor

@@ -1,0 +1,158 @@
+// Bringing up the rendering library: plug-ins, the window, resource groups,
+// the scene manager, lighting and shadows.
+
+#include <Ogre.h>
+#include <OgreDefaultHardwareBufferManager.h>
+#include <OgreOverlayManager.h>
+#include <OgreOverlaySystem.h>
+
+#include <filesystem>
+
+#include "app/GameApp.h"
+#include "app/ResourceSearch.h"
+#include "platform/WindowEvents.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr const char* kFallbackRenderSystem = "RenderSystem_GL";
+constexpr const char* kRootTitle = "OGRE Render Window";
+constexpr const char* kWindowName = "Vantor";
+constexpr const char* kSceneManagerName = "Generic";
+constexpr int kFallbackWidth = 800;
+constexpr int kFallbackHeight = 600;
+constexpr size_t kShadowIndexBufferSize = 51000;
+
+struct ResourceLocation {
+    const char* path;  // below the resource folder
+    const char* type;
+    const char* group;
+};
+
+// Registered and initialised in this order.
+constexpr ResourceLocation kResourceLocations[] = {
+    {"LevelData", "FileSystem", "LevelData"},
+    {"ConfigData", "FileSystem", "ConfigData"},
+    {"ConfigData/OgreCore.zip", "Zip", "GUI"},
+    {"Textures", "FileSystem", "Textures"},
+};
+
+std::string pluginPath(const std::string& name) {
+    // OGRE dlopens a bare plug-in name without searching its own folder.
+    return std::string(VANTOR_OGRE_PLUGIN_DIR) + "/" + name;
+}
+
+int truncateToInt(float value) {
+    if (!(value > -2147483648.0f && value < 2147483648.0f)) {
+        return 0;  // NaN or out of range: treated as missing
+    }
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+void GameApp::setupRendering() {
+    sleepTime_ = static_cast<uint32_t>(std::max(0, truncateToInt(getSetupFloat("sleeptime"))));
+    int width = truncateToInt(getSetupFloat("window_width"));
+    int height = truncateToInt(getSetupFloat("window_height"));
+    const bool fullscreen = getSetupFloat("fullscreen") != 0.0f;
+    const std::string renderSystem = getSetupString("rendersystem");
+    const bool shadows = getSetupFloat("shadows") != 0.0f;
+    musicDir_ = getSetupString("musicdir");
+    const float shadowDistance = getSetupFloat("shadowdistance");
+
+    // The log already exists (EngineLog), so the root adopts it.
+    ogre_ = std::make_unique<Ogre::Root>("", "", "Ogre.log");
+
+    if (headless_) {
+        // No render system: buffers live in system memory and nothing is drawn.
+        headlessBuffers_ = std::make_unique<Ogre::DefaultHardwareBufferManager>();
+        Ogre::MaterialManager::getSingleton().initialise();
+        Ogre::MeshManager::getSingleton()._initialise();
+    } else {
+        platform::prepareWindowSystem();
+        try {
+            ogre_->loadPlugin(pluginPath(renderSystem));
+        } catch (...) {
+            ogre_->loadPlugin(pluginPath(kFallbackRenderSystem));
+        }
+        const Ogre::RenderSystemList& renderers = ogre_->getAvailableRenderers();
+        if (renderers.empty()) {
+            OGRE_EXCEPT(Ogre::Exception::ERR_RENDERINGAPI_ERROR, "no render system available",
+                        "GameApp::setupRendering");
+        }
+        ogre_->setRenderSystem(renderers.front());
+        ogre_->initialise(false, kRootTitle);
+        ogre_->loadPlugin(pluginPath("Plugin_OctreeSceneManager"));
+        ogre_->loadPlugin(pluginPath("Plugin_ParticleFX"));
+        // Image codecs, so textures load and screenshots can be written.
+        ogre_->loadPlugin(pluginPath("Codec_STBI"));
+
+        if (width <= 0 || height <= 0) {
+            log("Error: window size " + std::to_string(width) + "x" + std::to_string(height) +
+                " is not usable; opening 800x600");
+            width = kFallbackWidth;
+            height = kFallbackHeight;
+        }
+        Ogre::NameValuePairList params;
+        params["resolution"] = std::to_string(width) + "x" + std::to_string(height);
+        window_ = ogre_->createRenderWindow(kWindowName, width, height, fullscreen, &params);
+        platform::registerRenderWindow(window_);
+    }
+
+    // The overlay system must exist before the resource groups are
+    // initialised, so overlay and font scripts are parsed with them.
+    overlaySystem_ = std::make_unique<Ogre::OverlaySystem>();
+    registerResourceLocations();
+
+    sceneMgr_ = ogre_->createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME,
+                                          kSceneManagerName);
+    sceneMgr_->addRenderQueueListener(overlaySystem_.get());
+    sceneMgr_->setAmbientLight(Ogre::ColourValue(0.5f, 0.5f, 0.5f, 1.0f));
+    if (shadows) {
+        sceneMgr_->setShadowTechnique(Ogre::SHADOWTYPE_STENCIL_MODULATIVE);
+        sceneMgr_->setShadowColour(Ogre::ColourValue(0.4f, 0.35f, 0.2f, 1.0f));
+        sceneMgr_->setShadowIndexBufferSize(kShadowIndexBufferSize);
+        sceneMgr_->setShadowFarDistance(shadowDistance);
+    } else {
+        sceneMgr_->setShadowTechnique(Ogre::SHADOWTYPE_NONE);
+    }
+
+    if (window_) {
+        window_->getCustomAttribute("WINDOW", &windowHandle_);
+    }
+    debugOverlay_ = Ogre::OverlayManager::getSingleton().getByName("Core/DebugOverlay");
+    if (!debugOverlay_) {
+        log("Error: overlay Core/DebugOverlay not found; no frame statistics");
+    }
+}
+
+void GameApp::registerResourceLocations() {
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    resourceSearch_ = std::make_unique<ResourceSearch>();
+    groups.setLoadingListener(resourceSearch_.get());
+    for (const ResourceLocation& location : kResourceLocations) {
+        const std::string path = resourceDir_ + "/" + location.path;
+        if (!std::filesystem::exists(path)) {
+            log("Error: resource location " + path + " does not exist");
+            continue;
+        }
+        try {
+            groups.addResourceLocation(path, location.type, location.group, false);
+        } catch (const std::exception& e) {
+            log("Error: resource location " + path + ": " + e.what());
+        }
+    }
+    for (const ResourceLocation& location : kResourceLocations) {
+        try {
+            if (groups.resourceGroupExists(location.group)) {
+                groups.initialiseResourceGroup(location.group);
+            }
+        } catch (const std::exception& e) {
+            log("Error: resource group " + std::string(location.group) + ": " + e.what());
+        }
+    }
+}
+
+}  // namespace vantor

@@ -1,0 +1,117 @@
+#include "camera/CameraController.h"
+
+#include <OgreCamera.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "app/SceneLookup.h"
+
+// The camera keeps its own tracking and fixed yaw axis, which OGRE 1.12 marks
+// deprecated in favour of node tracking; the camera-relative behaviour the
+// edit state relies on needs the camera's own versions.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace vantor {
+
+namespace {
+constexpr const char* kCameraName = "camera";
+constexpr const char* kCameraNodeName = "_CameraNode";
+constexpr const char* kFollowPointName = "_FollowCamera1";
+constexpr const char* kAvatarNodeName = "_AVATAR";
+// Natural frequency of the spring at dampening 1, per second.
+constexpr double kSpringRate = 3.75;
+}  // namespace
+
+CameraController::CameraController() {
+    GameApp* app = getApp();
+    Ogre::SceneManager* scene = app->getSceneManager();
+    camera_ = scene->createCamera(kCameraName);
+    camera_->setFixedYawAxis(true, Ogre::Vector3::UNIT_Y);
+    cameraNode_ = scene->getRootSceneNode()->createChildSceneNode(
+        kCameraNodeName, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    lastTime_ = app->getTime();
+}
+
+void CameraController::attach() {
+    Ogre::SceneManager* scene = getApp()->getSceneManager();
+    Ogre::SceneNode* followPoint = findSceneNode(scene, kFollowPointName);
+    if (followPoint) {
+        cameraNode_->setPosition(followPoint->_getDerivedPosition());
+    } else {
+        log("Error: CameraController::attach: the level has no scene node " +
+            std::string(kFollowPointName));
+    }
+    if (Ogre::SceneNode* parent = camera_->getParentSceneNode()) {
+        parent->detachObject(camera_);
+    }
+    cameraNode_->attachObject(camera_);
+    target_ = findSceneNode(scene, kAvatarNodeName);
+    if (target_ && followPoint) {
+        followNode_ = followPoint;
+        setMode(Follow);
+    }
+}
+
+void CameraController::detach() {
+    if (Ogre::SceneNode* parent = camera_->getParentSceneNode()) {
+        parent->detachObject(camera_);
+    }
+    followNode_ = nullptr;
+    target_ = nullptr;
+    setMode(Free);
+}
+
+void CameraController::setPosition(const Ogre::Vector3& position) {
+    cameraNode_->setPosition(position);
+}
+
+void CameraController::setMode(CameraMode mode) {
+    if (mode_ == Free && mode == Follow) {
+        camera_->setAutoTracking(target_ != nullptr, target_, Ogre::Vector3::ZERO);
+    } else if (mode_ == Follow && mode == Free) {
+        camera_->setAutoTracking(false, nullptr, Ogre::Vector3::ZERO);
+    }
+    mode_ = mode;
+    lastTime_ = getApp()->getTime();
+}
+
+void CameraController::setTarget(Ogre::SceneNode* node) {
+    target_ = node;
+    camera_->setAutoTracking(node != nullptr, node, Ogre::Vector3::ZERO);
+}
+
+void CameraController::update() {
+    if (mode_ != Follow) {
+        return;
+    }
+    const uint32_t now = getApp()->getTime();
+    const uint32_t elapsed = now - lastTime_;
+    lastTime_ = now;
+    if (!followNode_) {
+        return;  // nothing to chase
+    }
+    const Ogre::Vector3 p = cameraNode_->_getDerivedPosition();
+    const Ogre::Vector3 g = followNode_->_getDerivedPosition();
+    const float seconds = static_cast<float>(elapsed / 1000.0);
+    // A dampening of zero or below would make k infinite or undefined; such a
+    // camera simply sits on its follow point.
+    const float k = dampening_ > 0.0f
+                        ? static_cast<float>(static_cast<double>(seconds) * kSpringRate /
+                                             static_cast<double>(dampening_))
+                        : 1.0f;
+    if (k >= 1.0f) {
+        cameraNode_->setPosition(g);
+        velocity_ = Ogre::Vector3::ZERO;
+        return;
+    }
+    // Explicit Euler step of a critically damped spring; both lines use the
+    // velocity from before this step.
+    const Ogre::Vector3 acceleration = (g - p) - 2.0f * velocity_;
+    const Ogre::Vector3 position = p + velocity_ * k;
+    velocity_ += acceleration * k;
+    cameraNode_->setPosition(position);
+}
+
+}  // namespace vantor

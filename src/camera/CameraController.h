@@ -1,0 +1,58 @@
+#pragma once
+
+#include <OgreVector.h>
+
+#include <cstdint>
+
+namespace Ogre {
+class Camera;
+class SceneNode;
+}  // namespace Ogre
+
+namespace vantor {
+
+enum CameraMode { Free = 0, Follow = 1 };
+
+// Owns the view: the camera "camera" on its carrier node "_CameraNode", which
+// chases a follow point with a critically damped spring while the camera
+// keeps looking at the avatar. Both scene objects belong to the scene
+// manager; the controller never destroys them.
+class CameraController {
+public:
+    // Creates the camera and its node in the application's scene manager.
+    CameraController();
+
+    // Hooks the camera to the current level: snaps to "_FollowCamera1",
+    // follows it and tracks "_AVATAR" when the level has them.
+    void attach();
+    // Unhooks the camera from its node and from the level's nodes; Free mode.
+    void detach();
+
+    void setPosition(const Ogre::Vector3& position);
+    void setMode(CameraMode mode);
+    void setDampening(float dampening) { dampening_ = dampening; }
+    void setFollowNode(Ogre::SceneNode* node) { followNode_ = node; }
+    // A node turns the camera's auto tracking on toward it, null turns it off.
+    void setTarget(Ogre::SceneNode* node);
+    // One follow step; called every simulation tick. Does nothing in Free mode.
+    void update();
+
+    Ogre::Camera* getCamera() { return camera_; }
+    Ogre::SceneNode* getCameraNode() { return cameraNode_; }
+    CameraMode getMode() const { return mode_; }
+    float getDampening() const { return dampening_; }
+    // Spring velocity in units per unit of the step factor k.
+    const Ogre::Vector3& getVelocity() const { return velocity_; }
+
+private:
+    CameraMode mode_ = Free;
+    uint32_t lastTime_ = 0;  // application clock at the last mode change or step, ms
+    float dampening_ = 0.5f;
+    Ogre::Vector3 velocity_ = Ogre::Vector3::ZERO;
+    Ogre::SceneNode* cameraNode_ = nullptr;
+    Ogre::SceneNode* followNode_ = nullptr;
+    Ogre::SceneNode* target_ = nullptr;
+    Ogre::Camera* camera_ = nullptr;
+};
+
+}  // namespace vantor

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace vantor::platform {
+
+// Routes SIGINT and SIGTERM to a quit request that the frame loop polls, so
+// Ctrl+C and a polite kill end the game after the current frame with the full
+// teardown. Installing twice is harmless.
+void installQuitSignals();
+
+// True once a quit signal arrived; stays true for the rest of the process.
+bool quitRequested();
+
+}  // namespace vantor::platform

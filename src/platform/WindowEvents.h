@@ -1,0 +1,23 @@
+#pragma once
+
+namespace Ogre {
+class RenderWindow;
+}
+
+namespace vantor::platform {
+
+// Makes sure the X server knows the WM_DELETE_WINDOW atom before the GL
+// render system looks it up; on a fresh server it may not exist yet, and the
+// window's close button would then be ignored. Keeps its own connection open
+// for the life of the process so the atom stays interned.
+void prepareWindowSystem();
+
+// Lets the window-event pump see the render window (the GLX window does not
+// register itself).
+void registerRenderWindow(Ogre::RenderWindow* window);
+void unregisterRenderWindow(Ogre::RenderWindow* window);
+
+// Handles every waiting window-system event.
+void pumpWindowEvents();
+
+}  // namespace vantor::platform

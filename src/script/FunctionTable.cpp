@@ -1,0 +1,60 @@
+#include "script/FunctionTable.h"
+
+#include "script/wrap_engine.h"
+#include "script/wrap_overlay.h"
+#include "script/wrap_sound.h"
+
+namespace vantor {
+
+using namespace script;
+
+const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
+    // The order is part of the engine's contract with level scripts: a level
+    // that redefines one of these names sees the engine's version replaced
+    // only after installation, in this order, in every state.
+    static const std::vector<ScriptFunctionEntry> table = {
+        {"_ALERT", w_ALERT},
+        {"ShowText", w_ShowText},
+        {"LogText", w_LogText},
+        {"GetTick", w_GetTick},
+        {"GetSimulationTime", w_GetSimulationTime},
+        {"coreLoadLevel", w_coreLoadLevel},
+        {"CreateEntity", w_CreateEntity},
+        {"CreateSceneNode", w_CreateSceneNode},
+        {"AttachObject", w_AttachObject},
+        {"SetSkyBox", w_SetSkyBox},
+        {"SetFog", w_SetFog},
+        {"AddCompositor", w_AddCompositor},
+        {"AddResourceLocation", w_AddResourceLocation},
+        {"SaveScreenshot", w_SaveScreenshot},
+        {"ShutDown", w_ShutDown},
+        {"FastForward", w_FastForward},
+        {"GetVersion", w_GetVersion},
+        {"LeaveEditMode", w_LeaveEditMode},
+        {"CreatePanel", w_CreatePanel},
+        {"DestroyPanel", w_DestroyPanel},
+        {"AddElement", w_AddElement},
+        {"RemoveElement", w_RemoveElement},
+        {"SetElementCaption", w_SetElementCaption},
+        {"SetElementMaterial", w_SetElementMaterial},
+        {"PlayStream", w_PlayStream},
+        {"UnloadStream", w_UnloadStream},
+        {"Play2DSound", w_Play2DSound},
+        {"StopAllSounds", w_StopAllSounds},
+        {"SetMasterVolume", w_SetMasterVolume},
+        {"GetFloatValue", w_GetFloatValue},
+        {"GetStringValue", w_GetStringValue},
+        {"ExecuteCmd", w_ExecuteCmd},
+    };
+    return table;
+}
+
+void installScriptFunctions(lua_State* L) {
+    for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
+        lua_pushstring(L, entry.name);
+        lua_pushcclosure(L, entry.function, 0);
+        lua_settable(L, LUA_GLOBALSINDEX);
+    }
+}
+
+}  // namespace vantor

@@ -1,0 +1,270 @@
+#include "script/wrap_engine.h"
+
+#include <Ogre.h>
+
+#include "app/Config.h"
+#include "app/GameApp.h"
+#include "app/SceneLookup.h"
+#include "script/ScriptFunction.h"
+#include "script/ScriptVM.h"
+
+namespace vantor::script {
+
+namespace {
+
+constexpr const char* kScriptingError = "Scripting error";
+
+// The application every function needs; a script run outside an application
+// (which only tests do) gets the function's defaults.
+GameApp& app() {
+    GameApp* current = getApp();
+    if (!current) {
+        throw std::runtime_error("no application");
+    }
+    return *current;
+}
+
+Ogre::SceneManager& scene() {
+    Ogre::SceneManager* manager = app().getSceneManager();
+    if (!manager) {
+        throw std::runtime_error("no scene manager");
+    }
+    return *manager;
+}
+
+Ogre::RenderWindow& window() {
+    Ogre::RenderWindow* current = app().getRenderWindow();
+    if (!current) {
+        throw std::runtime_error("no render window");
+    }
+    return *current;
+}
+
+Ogre::SceneNode& sceneNode(const std::string& name) {
+    Ogre::SceneNode* node = findSceneNode(&scene(), name);
+    if (!node) {
+        throw std::runtime_error("no scene node named " + name);
+    }
+    return *node;
+}
+
+int pushZero(lua_State* L) {
+    lua_pushnumber(L, 0);
+    return 1;
+}
+
+int pushEmpty(lua_State* L) {
+    lua_pushstring(L, "");
+    return 1;
+}
+
+}  // namespace
+
+int w_ALERT(lua_State* L) {
+    return guarded(L, "_ALERT", [&] {
+        std::string message = argText(L, 1);
+        if (!lua_isstring(L, 1)) {
+            message = std::string("(error object is a ") + luaL_typename(L, 1) + " value)";
+        }
+        log(kScriptingError);
+        log(message);
+    });
+}
+
+int w_ShowText(lua_State* L) {
+    return guarded(L, "ShowText", [&] { app().setDebugText(argText(L, 1)); });
+}
+
+int w_LogText(lua_State* L) {
+    return guarded(L, "LogText", [&] { log(argText(L, 1)); });
+}
+
+int w_GetTick(lua_State* L) {
+    return guarded(
+        L, "GetTick",
+        [&] {
+            lua_pushnumber(L, app().getTime());
+            return 1;
+        },
+        [&] { return pushZero(L); });
+}
+
+int w_GetSimulationTime(lua_State* L) {
+    return guarded(
+        L, "GetSimulationTime",
+        [&] {
+            lua_pushnumber(L, 0);
+            return 1;
+        },
+        [&] { return pushZero(L); });
+}
+
+int w_coreLoadLevel(lua_State* L) {
+    return guarded(L, "coreLoadLevel", [&] { app().requestLevel(argText(L, 1)); });
+}
+
+int w_CreateEntity(lua_State* L) {
+    return guarded(L, "CreateEntity", [&] {
+        const std::string name = argText(L, 1);
+        const std::string mesh = argText(L, 2);
+        if (scene().hasEntity(name)) {
+            throw std::runtime_error("an entity named " + name + " exists already");
+        }
+        scene().createEntity(name, mesh);
+    });
+}
+
+int w_CreateSceneNode(lua_State* L) {
+    return guarded(L, "CreateSceneNode", [&] {
+        const std::string parentName = argText(L, 1);
+        const std::string name = argText(L, 2);
+        if (scene().hasSceneNode(name)) {
+            throw std::runtime_error("a scene node named " + name + " exists already");
+        }
+        Ogre::SceneNode& parent =
+            parentName.empty() ? *scene().getRootSceneNode() : sceneNode(parentName);
+        parent.createChildSceneNode(name, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    });
+}
+
+int w_AttachObject(lua_State* L) {
+    return guarded(L, "AttachObject", [&] {
+        const std::string nodeName = argText(L, 1);
+        const std::string entityName = argText(L, 2);
+        Ogre::SceneNode& node = sceneNode(nodeName);
+        Ogre::Entity* entity = findEntity(&scene(), entityName);
+        if (!entity) {
+            throw std::runtime_error("no entity named " + entityName);
+        }
+        node.attachObject(entity);
+    });
+}
+
+int w_SetSkyBox(lua_State* L) {
+    return guarded(L, "SetSkyBox", [&] {
+        const std::string material = argText(L, 1);
+        if (!Ogre::MaterialManager::getSingleton().getByName(material, Ogre::RGN_AUTODETECT)) {
+            throw std::runtime_error("no material named " + material);
+        }
+        scene().setSkyBox(true, material, 500, true, Ogre::Quaternion::IDENTITY,
+                          Ogre::RGN_AUTODETECT);
+    });
+}
+
+int w_SetFog(lua_State* L) {
+    return guarded(L, "SetFog", [&] {
+        const Ogre::ColourValue colour(static_cast<float>(argNumber(L, 1)),
+                                       static_cast<float>(argNumber(L, 2)),
+                                       static_cast<float>(argNumber(L, 3)), 1.0f);
+        const int start = argInt(L, 4);
+        const int end = argInt(L, 5);
+        scene().setFog(Ogre::FOG_LINEAR, colour, 0.0f, static_cast<Ogre::Real>(start),
+                       static_cast<Ogre::Real>(end));
+    });
+}
+
+int w_AddCompositor(lua_State* L) {
+    return guarded(L, "AddCompositor", [&] {
+        const std::string name = argText(L, 1);
+        Ogre::Viewport* viewport = window().getViewport(0);
+        Ogre::CompositorManager& compositors = Ogre::CompositorManager::getSingleton();
+        compositors.getCompositorChain(viewport)->removeAllCompositors();
+        if (name.empty()) {
+            return;
+        }
+        if (!compositors.getByName(name, Ogre::RGN_AUTODETECT)) {
+            throw std::runtime_error("no compositor named " + name);
+        }
+        if (!compositors.addCompositor(viewport, name, 0)) {
+            throw std::runtime_error("compositor " + name + " is not supported here");
+        }
+        compositors.setCompositorEnabled(viewport, name, true);
+    });
+}
+
+int w_AddResourceLocation(lua_State* L) {
+    return guarded(L, "AddResourceLocation", [&] {
+        const std::string group = argText(L, 1);
+        const std::string location = argText(L, 2);
+        const std::string type = argText(L, 3);
+        Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+        groups.addResourceLocation(location, type, group, false);
+        groups.initialiseResourceGroup(group);
+    });
+}
+
+int w_SaveScreenshot(lua_State* L) {
+    return guarded(L, "SaveScreenshot", [&] { window().writeContentsToFile(argText(L, 1)); });
+}
+
+int w_ShutDown(lua_State* L) {
+    return guarded(L, "ShutDown", [&] { app().shutDown(argFlag(L, 1)); });
+}
+
+int w_FastForward(lua_State* L) {
+    return guarded(L, "FastForward", [&] {
+        // Truncated to 64 bits, of which the low 32 are the amount.
+        const auto low = static_cast<uint32_t>(static_cast<uint64_t>(argInt64(L, 1)));
+        app().fastForward(static_cast<int32_t>(low));
+    });
+}
+
+int w_GetVersion(lua_State* L) {
+    return guarded(
+        L, "GetVersion",
+        [&] {
+            lua_pushstring(L, app().getVersion().c_str());
+            return 1;
+        },
+        [&] { return pushEmpty(L); });
+}
+
+int w_LeaveEditMode(lua_State* L) {
+    return guarded(L, "LeaveEditMode", [&] { app().leaveEditMode(); });
+}
+
+int w_GetFloatValue(lua_State* L) {
+    return guarded(
+        L, "GetFloatValue",
+        [&] {
+            const std::string state = argText(L, 1);
+            const std::string table = argText(L, 2);
+            const std::string key = argText(L, 3);
+            float value = 0.0f;
+            if (ScriptVM* vm = app().getScriptVM(state)) {
+                value = getFloatValue(vm, table, key);
+            }
+            lua_pushnumber(L, value);
+            return 1;
+        },
+        [&] { return pushZero(L); });
+}
+
+int w_GetStringValue(lua_State* L) {
+    return guarded(
+        L, "GetStringValue",
+        [&] {
+            const std::string state = argText(L, 1);
+            const std::string table = argText(L, 2);
+            const std::string key = argText(L, 3);
+            std::string value;
+            if (ScriptVM* vm = app().getScriptVM(state)) {
+                value = getStringValue(vm, table, key);
+            }
+            lua_pushlstring(L, value.data(), value.size());
+            return 1;
+        },
+        [&] { return pushEmpty(L); });
+}
+
+int w_ExecuteCmd(lua_State* L) {
+    return guarded(L, "ExecuteCmd", [&] {
+        const std::string state = argText(L, 1);
+        const std::string code = argText(L, 2);
+        if (ScriptVM* vm = app().getScriptVM(state)) {
+            vm->executeString(code);
+        }
+    });
+}
+
+}  // namespace vantor::script

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <lua.h>
+
+#include <filesystem>
+
+#include "app/GameApp.h"
+#include "script/FunctionTable.h"
+#include "script/ScriptVM.h"
+#include "support/TestGame.h"
+
+namespace vantor {
+namespace {
+
+class ScriptVMTest : public ::testing::Test {
+protected:
+    ScriptVMTest() : game_(test::TestGame::defaultSetup(), {{"start.lua", "levelValue = 7\n"}}) {
+        game_.start();
+    }
+
+    // Evaluates a Lua expression in a state and returns it as text.
+    std::string eval(const std::string& state, const std::string& expression) {
+        lua_State* L = game_.app().getScriptVM(state)->state();
+        const int top = lua_gettop(L);
+        game_.app().getScriptVM(state)->executeString("__result = tostring(" + expression + ")");
+        lua_getglobal(L, "__result");
+        std::string value = lua_isstring(L, -1) ? lua_tostring(L, -1) : "";
+        lua_settop(L, top);
+        return value;
+    }
+
+    test::TestGame game_;
+};
+
+TEST_F(ScriptVMTest, ErrorsOfEveryKindReachTheAlertFunction) {
+    game_.run("error('boom')");
+    game_.run("this is not Lua");
+    game_.app().getScriptVM("state")->executeString("error({})");
+    game_.app().getScriptVM("lua")->executeFile(game_.resource().string() + "/missing.lua");
+    const auto lines = game_.logLines();
+    std::vector<std::string> afterAlert;
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        if (lines[i] == "Scripting error") {
+            afterAlert.push_back(lines[i + 1]);
+        }
+    }
+    ASSERT_EQ(afterAlert.size(), 4u);
+    EXPECT_NE(afterAlert[0].find("boom"), std::string::npos);
+    EXPECT_NE(afterAlert[1].find("'=' expected"), std::string::npos);
+    EXPECT_NE(afterAlert[2].find("table"), std::string::npos);
+    EXPECT_NE(afterAlert[3].find("missing.lua"), std::string::npos);
+}
+
+TEST_F(ScriptVMTest, EveryStateGetsLibrariesPathAndTheFunctionTable) {
+    for (const char* state : {"setup", "state", "lua"}) {
+        EXPECT_EQ(eval(state, "LUA_PATH"), "?;?.lua") << state;
+        EXPECT_EQ(eval(state, "package.path"), "?;?.lua") << state;
+        EXPECT_EQ(eval(state, "GetVersion()"), "Version: 1.07") << state;
+        // Lua 5.0 names that levels written for it use.
+        EXPECT_EQ(eval(state, "math.mod(7, 3)"), "1") << state;
+        EXPECT_EQ(eval(state, "table.getn({1, 2})"), "2") << state;
+        EXPECT_EQ(eval(state, "type(string.gfind)"), "function") << state;
+        EXPECT_EQ(eval(state, "type(os.time)"), "function") << state;
+        EXPECT_EQ(eval(state, "type(debug)"), "nil") << state;
+        EXPECT_EQ(eval(state, "type(package.loadlib)"), "nil") << state;
+        for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
+            EXPECT_EQ(eval(state, std::string("type(") + entry.name + ")"), "function")
+                << state << " " << entry.name;
+        }
+    }
+}
+
+TEST_F(ScriptVMTest, RequireLooksForTheBareNameThenWithLuaAppended) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(game_.dir());
+    game_.writeFile("plain", "plainLoaded = 1\n");
+    game_.writeFile("suffixed.lua", "suffixedLoaded = 2\n");
+    game_.run("require('plain') require('suffixed')");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(eval("lua", "plainLoaded"), "1");
+    EXPECT_EQ(eval("lua", "suffixedLoaded"), "2");
+}
+
+TEST_F(ScriptVMTest, UnknownStateNamesAreLoggedAndChangeNothing) {
+    game_.run("ExecuteCmd('Lua', 'x = 1')");
+    EXPECT_EQ(game_.app().getScriptVM("nope"), nullptr);
+    EXPECT_EQ(game_.logLinesWith("Error! No such Lua VM found: Lua").size(), 1u);
+    EXPECT_EQ(game_.logLinesWith("Error! No such Lua VM found: nope").size(), 1u);
+    EXPECT_EQ(eval("lua", "x"), "nil");
+}
+
+TEST_F(ScriptVMTest, StateSurvivesLevelLoadsWhileLuaStartsAfresh) {
+    game_.run("ExecuteCmd('state', 'kept = 42') fromLevel = 1");
+    EXPECT_EQ(eval("lua", "levelValue"), "7");
+    game_.app().loadLevel("");
+    EXPECT_EQ(eval("state", "kept"), "42");
+    EXPECT_EQ(eval("lua", "fromLevel"), "nil");
+    EXPECT_EQ(eval("lua", "levelValue"), "7");  // the level file ran again
+    EXPECT_EQ(eval("lua", "GetFloatValue('state', '_G', 'kept')"), "42");
+}
+
+TEST_F(ScriptVMTest, ChunkResultsDoNotPileUpOnTheStack) {
+    ScriptVM* vm = game_.app().getScriptVM("lua");
+    const int top = lua_gettop(vm->state());
+    for (int i = 0; i < 10000; ++i) {
+        vm->executeString("return 1, 2, 3");
+    }
+    EXPECT_EQ(lua_gettop(vm->state()), top);
+}
+
+TEST_F(ScriptVMTest, ClosedStatesRefuseToRunAndReopenClean) {
+    ScriptVM vm("scratch");
+    EXPECT_EQ(vm.executeString("x = 1"), -1);
+    EXPECT_FALSE(vm.isOpen());
+    vm.open();
+    EXPECT_EQ(vm.executeString("x = 1"), 0);
+    vm.open();  // reopening drops the old globals
+    lua_getglobal(vm.state(), "x");
+    EXPECT_TRUE(lua_isnil(vm.state(), -1));
+    lua_pop(vm.state(), 1);
+}
+
+}  // namespace
+}  // namespace vantor
