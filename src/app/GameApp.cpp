@@ -12,6 +12,7 @@
 #include "app/EngineLog.h"
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
@@ -72,6 +73,8 @@ GameApp::GameApp(const AppOptions& options) {
         setupRendering();
         logPowerStatus();
 
+        collisionMgr_ = std::make_unique<CollisionMgr>();
+
         if (getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>();
             const float soundVolume = getSetupFloat("soundvolume");
@@ -100,6 +103,7 @@ void GameApp::teardown() {
     log("delete sound");
     sound_.reset();
     log("delete collisionMgr");
+    collisionMgr_.reset();
     log("delete camera");
     camera_.reset();
     log("delete ogre");
