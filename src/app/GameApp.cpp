@@ -234,26 +234,6 @@ void GameApp::logPowerStatus() {
     log(std::string("AC connected: ") + (platform::isOnAcPower() ? "true" : "false"));
 }
 
-void GameApp::pushState(GameState* state) {
-    states_.push_back(state);
-}
-
-void GameApp::popState() {
-    if (!states_.empty()) {
-        states_.pop_back();
-    }
-}
-
-bool GameApp::updateState() {
-    return running_;
-}
-
-void GameApp::leaveEditMode() {}
-
-bool GameApp::isKeyDown(int) {
-    return false;
-}
-
 int runProcess() {
     bool restart = true;
     bool firstApplication = true;
