@@ -12,6 +12,7 @@
 #include "app/EngineLog.h"
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
@@ -72,6 +73,8 @@ GameApp::GameApp(const AppOptions& options) {
         setupRendering();
         logPowerStatus();
 
+        collisionMgr_ = std::make_unique<CollisionMgr>();
+
         if (getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>();
             const float soundVolume = getSetupFloat("soundvolume");
@@ -100,6 +103,7 @@ void GameApp::teardown() {
     log("delete sound");
     sound_.reset();
     log("delete collisionMgr");
+    collisionMgr_.reset();
     log("delete camera");
     camera_.reset();
     log("delete ogre");
@@ -228,26 +232,6 @@ std::string GameApp::getSetupString(const std::string& key) {
 
 void GameApp::logPowerStatus() {
     log(std::string("AC connected: ") + (platform::isOnAcPower() ? "true" : "false"));
-}
-
-void GameApp::pushState(GameState* state) {
-    states_.push_back(state);
-}
-
-void GameApp::popState() {
-    if (!states_.empty()) {
-        states_.pop_back();
-    }
-}
-
-bool GameApp::updateState() {
-    return running_;
-}
-
-void GameApp::leaveEditMode() {}
-
-bool GameApp::isKeyDown(int) {
-    return false;
 }
 
 int runProcess() {

@@ -87,7 +87,7 @@ public:
     Ogre::Overlay* getDebugOverlay() { return debugOverlay_; }
     CameraController* getCamera() { return camera_.get(); }
     Simulation* getSimulation() { return nullptr; }
-    CollisionMgr* getCollisionMgr() { return nullptr; }
+    CollisionMgr* getCollisionMgr() { return collisionMgr_.get(); }
     CSound* getSound() { return sound_.get(); }
     unsigned long getWindowHandle() const { return windowHandle_; }
     const std::string& getVersion() const { return version_; }
@@ -156,6 +156,7 @@ private:
     Ogre::Overlay* debugOverlay_ = nullptr;
     unsigned long windowHandle_ = 0;
 
+    std::unique_ptr<CollisionMgr> collisionMgr_;
     std::unique_ptr<CSound> sound_;
     std::unique_ptr<CameraController> camera_;
     std::vector<GameState*> states_;

@@ -6,6 +6,7 @@
 #include "app/Log.h"
 #include "app/SceneLookup.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
 
@@ -81,6 +82,10 @@ void GameApp::loadLevel(const std::string& requested) {
 
     if (camera_) {
         camera_->detach();
+    }
+
+    if (collisionMgr_) {
+        collisionMgr_->clear();
     }
 
     if (sound_) {

@@ -1,5 +1,6 @@
 #include "script/FunctionTable.h"
 
+#include "script/wrap_collision.h"
 #include "script/wrap_engine.h"
 #include "script/wrap_overlay.h"
 #include "script/wrap_sound.h"
@@ -31,6 +32,9 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"FastForward", w_FastForward},
         {"GetVersion", w_GetVersion},
         {"LeaveEditMode", w_LeaveEditMode},
+        {"CreateCollisionSpace", w_CreateCollisionSpace},
+        {"RayTest", w_RayTest},
+        {"CollisionTest", w_CollisionTest},
         {"CreatePanel", w_CreatePanel},
         {"DestroyPanel", w_DestroyPanel},
         {"AddElement", w_AddElement},
