@@ -132,7 +132,6 @@ private:
     void createStartupScene();
     void createGameStates();
     void logPowerStatus();
-    void updateStatistics();
     void destroyNode(const std::string& name);
 
     // Construction order matters: members are listed in the order they are
