@@ -12,6 +12,8 @@ import shutil
 import struct
 import sys
 
+from make_sounds import make_sounds
+
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 
@@ -71,6 +73,7 @@ def main():
     os.makedirs(stage, exist_ok=True)
     make_textures(os.path.join(resource, "Textures"), stage)
     shutil.copyfile(FONT, os.path.join(stage, "DejaVuSans.ttf"))
+    make_sounds(os.path.join(resource, "Music"))
 
 
 if __name__ == "__main__":

@@ -10,12 +10,15 @@
 
 #include "app/Config.h"
 #include "app/EngineLog.h"
+#include "app/FrameStats.h"
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
 #include "script/ScriptVM.h"
+#include "sound/CSound.h"
 
 namespace vantor {
 
@@ -26,6 +29,15 @@ namespace {
 GameApp* theApp = nullptr;
 
 constexpr const char* kVersion = "Version: 1.07";
+
+// Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
+int scaleSetupVolume(float volume) {
+    const double scaled = static_cast<double>(volume) * 51.0;
+    if (!(scaled > -2147483648.0 && scaled < 2147483648.0)) {
+        return 0;
+    }
+    return static_cast<int>(scaled);
+}
 
 }  // namespace
 
@@ -62,6 +74,15 @@ GameApp::GameApp(const AppOptions& options) {
         setupRendering();
         logPowerStatus();
 
+        collisionMgr_ = std::make_unique<CollisionMgr>();
+
+        if (getSetupFloat("music") != 0.0f) {
+            sound_ = std::make_unique<CSound>();
+            const float soundVolume = getSetupFloat("soundvolume");
+            const float musicVolume = getSetupFloat("musicvolume");
+            sound_->setVolumes(scaleSetupVolume(soundVolume), scaleSetupVolume(musicVolume));
+        }
+
         createStartupScene();
     } catch (...) {
         // A half-built application is torn down in the same order as a whole
@@ -81,7 +102,9 @@ void GameApp::teardown() {
     log("delete handler");
     log("delete simulation");
     log("delete sound");
+    sound_.reset();
     log("delete collisionMgr");
+    collisionMgr_.reset();
     log("delete camera");
     camera_.reset();
     log("delete ogre");
@@ -127,6 +150,14 @@ void GameApp::frame() {
         if (platform::quitRequested()) {
             running_ = false;
         }
+    }
+
+    if (sound_) {
+        sound_->updateListener();
+    }
+
+    if (window_) {
+        updateFrameStatistics(window_->getStatistics(), debugText_);
     }
 
     if (!pendingLevel_.empty()) {
@@ -206,26 +237,6 @@ std::string GameApp::getSetupString(const std::string& key) {
 
 void GameApp::logPowerStatus() {
     log(std::string("AC connected: ") + (platform::isOnAcPower() ? "true" : "false"));
-}
-
-void GameApp::pushState(GameState* state) {
-    states_.push_back(state);
-}
-
-void GameApp::popState() {
-    if (!states_.empty()) {
-        states_.pop_back();
-    }
-}
-
-bool GameApp::updateState() {
-    return running_;
-}
-
-void GameApp::leaveEditMode() {}
-
-bool GameApp::isKeyDown(int) {
-    return false;
 }
 
 int runProcess() {

@@ -87,8 +87,8 @@ public:
     Ogre::Overlay* getDebugOverlay() { return debugOverlay_; }
     CameraController* getCamera() { return camera_.get(); }
     Simulation* getSimulation() { return nullptr; }
-    CollisionMgr* getCollisionMgr() { return nullptr; }
-    CSound* getSound() { return nullptr; }
+    CollisionMgr* getCollisionMgr() { return collisionMgr_.get(); }
+    CSound* getSound() { return sound_.get(); }
     unsigned long getWindowHandle() const { return windowHandle_; }
     const std::string& getVersion() const { return version_; }
     const std::string& getMusicDir() const { return musicDir_; }
@@ -132,7 +132,6 @@ private:
     void createStartupScene();
     void createGameStates();
     void logPowerStatus();
-    void updateStatistics();
     void destroyNode(const std::string& name);
 
     // Construction order matters: members are listed in the order they are
@@ -156,6 +155,8 @@ private:
     Ogre::Overlay* debugOverlay_ = nullptr;
     unsigned long windowHandle_ = 0;
 
+    std::unique_ptr<CollisionMgr> collisionMgr_;
+    std::unique_ptr<CSound> sound_;
     std::unique_ptr<CameraController> camera_;
     std::vector<GameState*> states_;
 

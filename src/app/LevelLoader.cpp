@@ -6,7 +6,9 @@
 #include "app/Log.h"
 #include "app/SceneLookup.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
+#include "sound/CSound.h"
 
 // The sun and the start-up camera use the light's and camera's own transform,
 // which OGRE 1.12 marks deprecated in favour of scene nodes.
@@ -80,6 +82,15 @@ void GameApp::loadLevel(const std::string& requested) {
 
     if (camera_) {
         camera_->detach();
+    }
+
+    if (collisionMgr_) {
+        collisionMgr_->clear();
+    }
+
+    if (sound_) {
+        sound_->stopAll();
+        sound_->stopStream();
     }
 
     if (Ogre::SceneNode* levelRoot = findSceneNode(sceneMgr_, kLevelRoot)) {

@@ -1,6 +1,10 @@
 #include "script/FunctionTable.h"
 
+#include "script/wrap_collision.h"
 #include "script/wrap_engine.h"
+#include "script/wrap_overlay.h"
+#include "script/wrap_sound.h"
+#include "script/wrap_web.h"
 
 namespace vantor {
 
@@ -26,9 +30,26 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"AddResourceLocation", w_AddResourceLocation},
         {"SaveScreenshot", w_SaveScreenshot},
         {"ShutDown", w_ShutDown},
+        {"StartWebBrowser", w_StartWebBrowser},
+        {"GetUrl", w_GetUrl},
+        {"GetHash", w_GetHash},
         {"FastForward", w_FastForward},
         {"GetVersion", w_GetVersion},
         {"LeaveEditMode", w_LeaveEditMode},
+        {"CreateCollisionSpace", w_CreateCollisionSpace},
+        {"RayTest", w_RayTest},
+        {"CollisionTest", w_CollisionTest},
+        {"CreatePanel", w_CreatePanel},
+        {"DestroyPanel", w_DestroyPanel},
+        {"AddElement", w_AddElement},
+        {"RemoveElement", w_RemoveElement},
+        {"SetElementCaption", w_SetElementCaption},
+        {"SetElementMaterial", w_SetElementMaterial},
+        {"PlayStream", w_PlayStream},
+        {"UnloadStream", w_UnloadStream},
+        {"Play2DSound", w_Play2DSound},
+        {"StopAllSounds", w_StopAllSounds},
+        {"SetMasterVolume", w_SetMasterVolume},
         {"GetFloatValue", w_GetFloatValue},
         {"GetStringValue", w_GetStringValue},
         {"ExecuteCmd", w_ExecuteCmd},

@@ -1,0 +1,204 @@
+// Collision costs that bound a level's load time and its per-tick budget:
+// building triangle data from a large mesh, and one ray test against it,
+// through the collision manager, through a Lua call and as a bare dCollide.
+#include <OgreHardwareBufferManager.h>
+#include <OgreMesh.h>
+#include <OgreMeshManager.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+#include <OgreSubMesh.h>
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <random>
+
+#include "Bench.h"
+#include "collision/CollisionMgr.h"
+#include "script/ScriptFunction.h"
+#include "support/HeadlessOgre.h"
+
+namespace vantor::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kGrid = 224;  // 224 x 224 quads = 100,352 triangles
+
+float height(int x, int z) {
+    return 3.0f * std::sin(x * 0.11f) * std::cos(z * 0.07f);
+}
+
+// A terrain-like grid mesh facing +Y, positions only, 32-bit indices.
+void makeTerrain(const std::string& name) {
+    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "General");
+    const int side = kGrid + 1;
+    auto* data = new Ogre::VertexData();  // owned by the mesh
+    data->vertexCount = side * side;
+    data->vertexDeclaration->addElement(0, 0, Ogre::VET_FLOAT3, Ogre::VES_POSITION);
+    auto vertices = Ogre::HardwareBufferManager::getSingleton().createVertexBuffer(
+        12, data->vertexCount, Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
+    std::vector<float> raw;
+    for (int z = 0; z < side; ++z) {
+        for (int x = 0; x < side; ++x) {
+            raw.insert(raw.end(), {float(x), height(x, z), float(z)});
+        }
+    }
+    vertices->writeData(0, raw.size() * 4, raw.data(), true);
+    data->vertexBufferBinding->setBinding(0, vertices);
+    mesh->sharedVertexData = data;
+
+    std::vector<uint32_t> indices;
+    for (int z = 0; z < kGrid; ++z) {
+        for (int x = 0; x < kGrid; ++x) {
+            const uint32_t v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
+            indices.insert(indices.end(), {v00, v01, v10, v10, v01, v11});
+        }
+    }
+    Ogre::SubMesh* sub = mesh->createSubMesh();
+    sub->useSharedVertices = true;
+    auto buffer = Ogre::HardwareBufferManager::getSingleton().createIndexBuffer(
+        Ogre::HardwareIndexBuffer::IT_32BIT, indices.size(),
+        Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
+    buffer->writeData(0, indices.size() * 4, indices.data(), true);
+    sub->indexData->indexBuffer = buffer;
+    sub->indexData->indexCount = indices.size();
+    mesh->_setBounds(Ogre::AxisAlignedBox(0, -5, 0, kGrid, 5, kGrid));
+    mesh->load();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+template <class Body>
+double microsecondsPer(int count, Body&& body) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        body(i);
+    }
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / count;
+}
+
+// Same argument reading, call and results as the RayTest script function, with
+// the manager taken from an upvalue because no application object exists here.
+int benchRayTest(lua_State* L) {
+    auto* mgr = static_cast<CollisionMgr*>(lua_touserdata(L, lua_upvalueindex(1)));
+    CollisionResult record;
+    const Ogre::Vector3 origin(float(script::argNumber(L, 2)), float(script::argNumber(L, 3)),
+                               float(script::argNumber(L, 4)));
+    const Ogre::Vector3 direction(float(script::argNumber(L, 5)), float(script::argNumber(L, 6)),
+                                  float(script::argNumber(L, 7)));
+    mgr->rayTest(script::argText(L, 1), origin, direction, float(script::argNumber(L, 8)), record);
+    lua_pushnumber(L, record.point.x);
+    lua_pushnumber(L, record.point.y);
+    lua_pushnumber(L, record.point.z);
+    const std::string name = record.hitNode ? record.hitNode->getName() : "";
+    lua_pushlstring(L, name.data(), name.size());
+    return 4;
+}
+
+}  // namespace
+
+std::vector<BenchRow> runCollisionBench() {
+    test::HeadlessOgre ogre;
+    std::vector<BenchRow> rows;
+    makeTerrain("terrain");
+    CollisionMgr mgr;
+
+    std::vector<double> builds;
+    int triangles = 0;
+    for (int i = 0; i < 7; ++i) {
+        mgr.clear();
+        const auto start = Clock::now();
+        CollisionMesh* mesh = mgr.getMesh("terrain");
+        builds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        triangles = mesh->indexCount() / 3;
+    }
+    rows.push_back({"triangle count of the terrain mesh", double(triangles), "triangles"});
+    rows.push_back(
+        {"getMesh: read buffers + build triangle data (median of 7)", median(builds), "ms"});
+
+    // The share of that spent in ODE's builder (OPCODE's tree), from arrays already read.
+    std::vector<double> odeBuilds;
+    for (int i = 0; i < 7; ++i) {
+        const CollisionMesh* cached = mgr.getMesh("terrain");
+        std::vector<float> vertices = cached->vertices();
+        std::vector<uint32_t> indices = cached->indices();
+        const auto start = Clock::now();
+        CollisionMesh copy(std::move(vertices), std::move(indices));
+        odeBuilds.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    rows.push_back(
+        {"  of which dGeomTriMeshDataBuildSingle (median of 7)", median(odeBuilds), "ms"});
+
+    mgr.createSpace("Solid", "");
+    CollisionGeom* geom = mgr.createGeom("terrain", "terrain");
+    geom->setNode(ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("terrain"));
+    geom->update();
+    mgr.addGeomToSpace("Solid", geom);
+
+    constexpr int kRays = 20000;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> across(0.5f, kGrid - 0.5f);
+    std::vector<Ogre::Vector3> origins(kRays);
+    for (Ogre::Vector3& o : origins) {
+        o = Ogre::Vector3(across(random), 20.0f, across(random));
+    }
+    const Ogre::Vector3 down(0, -1, 0);
+
+    int hits = 0;
+    const double managed = microsecondsPer(kRays, [&](int i) {
+        CollisionResult record;
+        mgr.rayTest("Solid", origins[i], down, 100.0f, record);
+        hits += record.hitNode != nullptr;
+    });
+    rows.push_back({"CollisionMgr::rayTest, vertical ray onto the terrain", managed, "us/ray"});
+    rows.push_back({"  rays that hit", double(hits), "of " + std::to_string(kRays)});
+
+    dGeomID ray = dCreateRay(nullptr, 100.0);
+    CollisionResult contacts;
+    int rawHits = 0;
+    const double raw = microsecondsPer(kRays, [&](int i) {
+        dGeomRaySet(ray, origins[i].x, origins[i].y, origins[i].z, 0, -1, 0);
+        rawHits += dCollide(ray, geom->geom(), CollisionResult::kMaxContacts,
+                            contacts.contacts.data(), sizeof(dContactGeom)) > 0;
+    });
+    dGeomDestroy(ray);
+    rows.push_back({"raw dCollide(ray, trimesh geom), same rays", raw, "us/ray"});
+    rows.push_back({"  rays that hit", double(rawHits), "of " + std::to_string(kRays)});
+
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    lua_pushlightuserdata(L, &mgr);
+    lua_pushcclosure(L, &benchRayTest, 1);
+    lua_setglobal(L, "RayTest");
+    constexpr int kLuaRays = 20000;
+    const std::string loop =
+        "local n = " + std::to_string(kLuaRays) +
+        " local hits = 0 for i = 1, n do "
+        "local x, y, z, name = RayTest('Solid', 0.5 + (i * 7919 % 22300) / 100, 20, "
+        "0.5 + (i * 104729 % 22300) / 100, 0, -1, 0, 100) "
+        "if name ~= '' then hits = hits + 1 end end luaHits = hits";
+    const auto start = Clock::now();
+    luaL_dostring(L, loop.c_str());
+    const double lua =
+        std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kLuaRays;
+    lua_getglobal(L, "luaHits");
+    const double luaHits = lua_tonumber(L, -1);
+    lua_close(L);
+    rows.push_back({"RayTest called from Lua (same adapter as the script fn)", lua, "us/call"});
+    rows.push_back({"  calls that hit", luaHits, "of " + std::to_string(kLuaRays)});
+
+    mgr.clear();
+    Ogre::MeshManager::getSingleton().removeAll();
+    return rows;
+}
+
+}  // namespace vantor::bench

@@ -1,0 +1,275 @@
+#include "collision/CollisionMgr.h"
+
+#include <OgreException.h>
+#include <OgreMesh.h>
+#include <OgreMeshManager.h>
+#include <OgreNode.h>
+#include <OgreResourceGroupManager.h>
+
+#include <cmath>
+
+#include "app/Log.h"
+#include "collision/OdeRuntime.h"
+#include "script/ScriptCall.h"
+
+namespace vantor {
+
+namespace {
+
+const char* const kMeshGroup = "LevelData";
+const char* const kMeshNotLoaded = "ERROR. Cannot load mesh for collision: ";
+const char* const kNoParentSpace = "ERROR. No collision space to create a child space in: ";
+
+// Farther than any contact a test reports.
+constexpr double kNoHitDistance = 999999.0;
+
+// What the near-callbacks need; handed to ODE as the callback data.
+struct QueryContext {
+    CollisionResult* record;
+    dGeomID ray;   // ray tests: the ray geom
+    dGeomID self;  // collision tests: the object that name2 names
+};
+
+double distance(const Ogre::Vector3& from, const dReal* to) {
+    const double dx = to[0] - from.x;
+    const double dy = to[1] - from.y;
+    const double dz = to[2] - from.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+int collidePair(dGeomID o1, dGeomID o2, CollisionResult& record) {
+    return dCollide(o1, o2, CollisionResult::kMaxContacts, record.contacts.data(),
+                    sizeof(dContactGeom));
+}
+
+void rayCallback(void* data, dGeomID o1, dGeomID o2) {
+    auto& context = *static_cast<QueryContext*>(data);
+    CollisionResult& record = *context.record;
+    if (dGeomIsSpace(o1) || dGeomIsSpace(o2)) {
+        dSpaceCollide2(o1, o2, data, &rayCallback);
+        return;
+    }
+    // A point of exactly (0, 0, 0) reads as "nothing yet", so a hit at the
+    // world origin is replaced by the next hit found, however far.
+    double best = kNoHitDistance;
+    if (record.point != Ogre::Vector3::ZERO) {
+        const dReal point[3] = {record.point.x, record.point.y, record.point.z};
+        best = distance(record.origin, point);
+    }
+    const int n = collidePair(o1, o2, record);
+    if (n < 1) {
+        return;
+    }
+    dGeomID target = (o1 == context.ray) ? o2 : o1;
+    auto* node = static_cast<Ogre::Node*>(dGeomGetData(target));
+    if (!node) {
+        return;  // nothing to name: geoms are bound to their node right after creation
+    }
+    for (int i = 0; i < n; ++i) {
+        const dReal* pos = record.contacts[i].pos;
+        const double d = distance(record.origin, pos);
+        if (d < best) {
+            best = d;
+            record.point = Ogre::Vector3(static_cast<float>(pos[0]), static_cast<float>(pos[1]),
+                                         static_cast<float>(pos[2]));
+            record.hitNode = node;
+        }
+    }
+}
+
+void testCallback(void* data, dGeomID o1, dGeomID o2) {
+    auto& context = *static_cast<QueryContext*>(data);
+    CollisionResult& record = *context.record;
+    if (dGeomIsSpace(o1) || dGeomIsSpace(o2)) {
+        dSpaceCollide2(o1, o2, data, &testCallback);
+        return;
+    }
+    // The member of name2's own space is reported (not of its sub-spaces); when
+    // name2 names a geom, that geom.
+    const dGeomID self = context.self;
+    const bool secondIsSelf = o2 == self || dGeomGetSpace(o2) == reinterpret_cast<dSpaceID>(self);
+    auto* node = static_cast<Ogre::Node*>(dGeomGetData(secondIsSelf ? o2 : o1));
+    if (!node) {
+        return;  // a geom without a node has no name to report
+    }
+    if (collidePair(o1, o2, record) < 1) {
+        return;
+    }
+    const dReal* pos = record.contacts[0].pos;
+    record.point = Ogre::Vector3(static_cast<float>(pos[0]), static_cast<float>(pos[1]),
+                                 static_cast<float>(pos[2]));
+    record.hitNode = node;
+    record.hitName = node->getName();
+    if (!record.hitList.empty()) {
+        record.hitList += ", ";
+    }
+    record.hitList += quoteLuaString(record.hitName);
+    record.hitNames.push_back(record.hitName);
+}
+
+bool isFinite(const Ogre::Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+}  // namespace
+
+CollisionMgr::CollisionMgr() {
+    ensureOdeInitialised();
+    ray_ = std::make_unique<CollisionRay>();
+}
+
+CollisionMgr::~CollisionMgr() {
+    ray_.reset();
+    clear();
+}
+
+CollisionSpace* CollisionMgr::createSpace(const std::string& name, const std::string& parent) {
+    if (CollisionSpace* existing = getSpace(name)) {
+        return existing;
+    }
+    dSpaceID parentSpace = nullptr;
+    if (!parent.empty()) {
+        CollisionSpace* p = getSpace(parent);
+        if (!p) {
+            log(std::string(kNoParentSpace) + parent + " for " + name);
+            return nullptr;
+        }
+        parentSpace = p->space();
+    }
+    auto space = std::make_unique<CollisionSpace>(parentSpace);
+    CollisionSpace* result = space.get();
+    spaces_.emplace(name, std::move(space));
+    return result;
+}
+
+CollisionSpace* CollisionMgr::getSpace(const std::string& name) {
+    auto it = spaces_.find(name);
+    return it == spaces_.end() ? nullptr : it->second.get();
+}
+
+CollisionMesh* CollisionMgr::getMesh(const std::string& meshName) {
+    if (auto it = meshes_.find(meshName); it != meshes_.end()) {
+        return it->second.get();
+    }
+    Ogre::MeshPtr mesh;
+    try {
+        auto& manager = Ogre::MeshManager::getSingleton();
+        mesh = manager.getByName(meshName, Ogre::RGN_AUTODETECT);
+        if (!mesh) {
+            // Static buffers with shadow copies in system memory, so they can be read back.
+            mesh = manager.load(meshName, kMeshGroup, Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY,
+                                Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true, true);
+        } else {
+            mesh->load();
+        }
+    } catch (const Ogre::Exception& e) {
+        log(kMeshNotLoaded + meshName + " (" + e.getDescription() + ")");
+        return nullptr;
+    }
+    if (!mesh || !mesh->isLoaded()) {
+        log(kMeshNotLoaded + meshName);
+        return nullptr;
+    }
+    std::unique_ptr<CollisionMesh> built = CollisionMesh::fromMesh(*mesh, 1.0f);
+    if (!built) {
+        return nullptr;
+    }
+    CollisionMesh* result = built.get();
+    meshes_.emplace(meshName, std::move(built));
+    return result;
+}
+
+CollisionGeom* CollisionMgr::createGeom(const std::string& owner, const std::string& meshName) {
+    if (CollisionGeom* existing = getGeom(owner)) {
+        return existing;
+    }
+    CollisionMesh* mesh = getMesh(meshName);
+    if (!mesh) {
+        return nullptr;
+    }
+    auto geom = std::make_unique<CollisionGeom>(*mesh);
+    CollisionGeom* result = geom.get();
+    geoms_.emplace(owner, std::move(geom));
+    return result;
+}
+
+CollisionGeom* CollisionMgr::getGeom(const std::string& owner) {
+    auto it = geoms_.find(owner);
+    return it == geoms_.end() ? nullptr : it->second.get();
+}
+
+void CollisionMgr::removeGeom(const std::string& owner) {
+    geoms_.erase(owner);
+}
+
+void CollisionMgr::addGeomToSpace(const std::string& spaceName, CollisionGeom* geom) {
+    CollisionSpace* space = getSpace(spaceName);
+    if (!space || !geom) {
+        return;
+    }
+    // ODE refuses to add a geom that already lies in a space.
+    dSpaceID current = dGeomGetSpace(geom->geom());
+    if (current == space->space()) {
+        return;
+    }
+    if (current) {
+        dSpaceRemove(current, geom->geom());
+    }
+    dSpaceAdd(space->space(), geom->geom());
+}
+
+dGeomID CollisionMgr::findObject(const std::string& name) {
+    if (CollisionSpace* space = getSpace(name)) {
+        return reinterpret_cast<dGeomID>(space->space());
+    }
+    if (CollisionGeom* geom = getGeom(name)) {
+        return geom->geom();
+    }
+    return nullptr;
+}
+
+void CollisionMgr::clear() {
+    // Geoms first: they lie in the spaces and use the meshes' triangle data.
+    geoms_.clear();
+    spaces_.clear();
+    meshes_.clear();
+}
+
+void CollisionMgr::rayTest(const std::string& spaceName, const Ogre::Vector3& origin,
+                           const Ogre::Vector3& direction, float length, CollisionResult& record) {
+    record.point = Ogre::Vector3::ZERO;
+    CollisionSpace* space = getSpace(spaceName);
+    if (!space) {
+        return;
+    }
+    // A ray without a direction or with non-finite numbers hits nothing; ODE
+    // would fail to normalise its direction.
+    if (!isFinite(origin) || !isFinite(direction) || direction.isZeroLength() ||
+        !std::isfinite(length)) {
+        return;
+    }
+    ray_->set(origin, direction, length);
+    record.origin = ray_->origin();
+    QueryContext context{&record, ray_->geom(), nullptr};
+    dSpaceCollide2(ray_->geom(), reinterpret_cast<dGeomID>(space->space()), &context, &rayCallback);
+}
+
+std::string CollisionMgr::collisionTest(const std::string& name1, const std::string& name2,
+                                        bool wantList) {
+    dGeomID o1 = findObject(name1);
+    dGeomID o2 = findObject(name2);
+    CollisionResult& record = queryResult_;
+    record.point = Ogre::Vector3::ZERO;
+    record.hitNode = nullptr;
+    record.hitName.clear();
+    record.hitList.clear();
+    record.hitNames.clear();
+    record.selfName = name2;
+    if (o1 && o2) {
+        QueryContext context{&record, nullptr, o2};
+        dSpaceCollide2(o1, o2, &context, &testCallback);
+    }
+    return wantList ? record.hitList : record.hitName;
+}
+
+}  // namespace vantor

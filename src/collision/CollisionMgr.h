@@ -1,0 +1,79 @@
+#pragma once
+
+#include <OgreVector.h>
+#include <ode/collision.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "collision/CollisionGeom.h"
+#include "collision/CollisionMesh.h"
+#include "collision/CollisionRay.h"
+#include "collision/CollisionResult.h"
+#include "collision/CollisionSpace.h"
+
+namespace vantor {
+
+// Owns all collision data of the running level: triangle data per mesh name,
+// the named collision spaces and one geom per owner (an actor's name), plus
+// the ray and the record used by queries. Main thread only.
+class CollisionMgr {
+public:
+    CollisionMgr();
+    ~CollisionMgr();
+    CollisionMgr(const CollisionMgr&) = delete;
+    CollisionMgr& operator=(const CollisionMgr&) = delete;
+
+    // Get-or-create: an existing name is returned as it is and parent is ignored.
+    // parent "" makes a top-level space; a parent that is not a space refuses
+    // the request with a log line and returns null.
+    CollisionSpace* createSpace(const std::string& name, const std::string& parent);
+    CollisionSpace* getSpace(const std::string& name);
+
+    // The triangle data of a mesh, built on first use from the rendering mesh
+    // (loaded from the group "LevelData" if nobody has loaded it yet) and cached
+    // until clear(). Null, after one log line, when the mesh cannot be had.
+    CollisionMesh* getMesh(const std::string& meshName);
+
+    // Get-or-create: an existing owner's geom is returned as it is and meshName
+    // is ignored. A new geom has no node and lies in no space. Null when the
+    // mesh cannot be had; nothing is registered then.
+    CollisionGeom* createGeom(const std::string& owner, const std::string& meshName);
+    CollisionGeom* getGeom(const std::string& owner);
+    // Destroys the owner's geom; an unknown owner does nothing.
+    void removeGeom(const std::string& owner);
+    // Puts the geom into the named space (out of any space it was in before).
+    // An unknown space name or a null geom does nothing.
+    void addGeomToSpace(const std::string& spaceName, CollisionGeom* geom);
+    // The ODE space of that name, else the ODE geom of the owner of that name,
+    // else null.
+    dGeomID findObject(const std::string& name);
+
+    // Destroys every geom, then every space, then every mesh. The ray and the
+    // query record survive.
+    void clear();
+
+    // Fills record.point and record.hitNode with the contact nearest to origin
+    // among the members of the space and its sub-spaces. point stays (0, 0, 0)
+    // when nothing is hit or the space is unknown; hitNode is then unchanged.
+    void rayTest(const std::string& spaceName, const Ogre::Vector3& origin,
+                 const Ogre::Vector3& direction, float length, CollisionResult& record);
+
+    // Tests name1 (a space or an owner) against name2 (normally a space) and
+    // reports, for every touching pair, the node on name2's side. Returns the
+    // list form (every name quoted, joined by ", ") when wantList, else the last
+    // name; "" when nothing touches or either name is unknown. The details stay
+    // in getQueryResult() until the next test.
+    std::string collisionTest(const std::string& name1, const std::string& name2, bool wantList);
+    const CollisionResult& getQueryResult() const { return queryResult_; }
+
+private:
+    std::map<std::string, std::unique_ptr<CollisionMesh>> meshes_;
+    std::map<std::string, std::unique_ptr<CollisionSpace>> spaces_;
+    std::map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
+    CollisionResult queryResult_;
+    std::unique_ptr<CollisionRay> ray_;
+};
+
+}  // namespace vantor

@@ -1,0 +1,96 @@
+#include "collision/TestMeshes.h"
+
+#include <OgreHardwareBufferManager.h>
+#include <OgreMeshManager.h>
+#include <OgreSubMesh.h>
+
+#include <cstring>
+
+namespace vantor::test {
+
+namespace {
+
+Ogre::VertexData* makeVertexData(const std::vector<Ogre::Vector3>& positions) {
+    auto* data = new Ogre::VertexData();  // owned by the mesh or submesh
+    data->vertexCount = positions.size();
+    Ogre::VertexDeclaration* decl = data->vertexDeclaration;
+    decl->addElement(0, 0, Ogre::VET_FLOAT3, Ogre::VES_NORMAL);
+    decl->addElement(0, 12, Ogre::VET_FLOAT3, Ogre::VES_POSITION);
+    auto buffer = Ogre::HardwareBufferManager::getSingleton().createVertexBuffer(
+        24, positions.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
+    std::vector<float> raw;
+    for (const Ogre::Vector3& p : positions) {
+        raw.insert(raw.end(), {0.0f, 0.0f, 1.0f, p.x, p.y, p.z});
+    }
+    buffer->writeData(0, raw.size() * sizeof(float), raw.data(), true);
+    data->vertexBufferBinding->setBinding(0, buffer);
+    return data;
+}
+
+}  // namespace
+
+Ogre::MeshPtr makeMesh(const std::string& name, const std::vector<Ogre::Vector3>& sharedVertices,
+                       const std::vector<SubMeshSpec>& subMeshes) {
+    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "General");
+    if (!sharedVertices.empty()) {
+        mesh->sharedVertexData = makeVertexData(sharedVertices);
+    }
+    for (const SubMeshSpec& spec : subMeshes) {
+        Ogre::SubMesh* sub = mesh->createSubMesh();
+        sub->useSharedVertices = spec.shared;
+        if (!spec.shared) {
+            sub->vertexData = makeVertexData(spec.vertices);
+        }
+        const auto type = spec.use32BitIndices ? Ogre::HardwareIndexBuffer::IT_32BIT
+                                               : Ogre::HardwareIndexBuffer::IT_16BIT;
+        auto buffer = Ogre::HardwareBufferManager::getSingleton().createIndexBuffer(
+            type, spec.indices.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
+        if (spec.use32BitIndices) {
+            buffer->writeData(0, spec.indices.size() * 4, spec.indices.data(), true);
+        } else {
+            std::vector<uint16_t> narrow(spec.indices.begin(), spec.indices.end());
+            buffer->writeData(0, narrow.size() * 2, narrow.data(), true);
+        }
+        sub->indexData->indexBuffer = buffer;
+        sub->indexData->indexCount = spec.indices.size();
+    }
+    mesh->_setBounds(Ogre::AxisAlignedBox(-100, -100, -100, 100, 100, 100));
+    mesh->load();
+    return mesh;
+}
+
+Ogre::MeshPtr makeBoxMesh(const std::string& name, const Ogre::Vector3& min,
+                          const Ogre::Vector3& max) {
+    std::vector<Ogre::Vector3> corners;
+    for (int i = 0; i < 8; ++i) {
+        corners.emplace_back((i & 1) ? max.x : min.x, (i & 2) ? max.y : min.y,
+                             (i & 4) ? max.z : min.z);
+    }
+    const Ogre::Vector3 centre = (min + max) * 0.5f;
+    const int quads[6][4] = {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}};
+    SubMeshSpec spec;
+    spec.shared = true;
+    for (const auto& q : quads) {
+        const int triangles[2][3] = {{q[0], q[1], q[2]}, {q[0], q[2], q[3]}};
+        for (const auto& t : triangles) {
+            const Ogre::Vector3 &a = corners[t[0]], &b = corners[t[1]], &c = corners[t[2]];
+            const bool outward =
+                (b - a).crossProduct(c - a).dotProduct((a + b + c) / 3 - centre) > 0;
+            spec.indices.push_back(t[0]);
+            spec.indices.push_back(static_cast<uint32_t>(outward ? t[1] : t[2]));
+            spec.indices.push_back(static_cast<uint32_t>(outward ? t[2] : t[1]));
+        }
+    }
+    return makeMesh(name, corners, {spec});
+}
+
+void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions) {
+    auto buffer = mesh.sharedVertexData->vertexBufferBinding->getBuffer(0);
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const float xyz[3] = {positions[i].x, positions[i].y, positions[i].z};
+        buffer->writeData(i * 24 + 12, sizeof xyz, xyz);
+    }
+}
+
+}  // namespace vantor::test

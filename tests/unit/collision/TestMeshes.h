@@ -1,0 +1,35 @@
+#pragma once
+
+#include <OgreMesh.h>
+#include <OgreVector.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantor::test {
+
+// One submesh of a hand-made mesh: its own vertices (ignored when shared is
+// set), its indices and the width of its index buffer.
+struct SubMeshSpec {
+    bool shared = false;
+    std::vector<Ogre::Vector3> vertices;
+    std::vector<uint32_t> indices;
+    bool use32BitIndices = false;
+};
+
+// Builds and loads a manual mesh in the group "General" with readable buffers.
+// Every vertex carries a normal before its position, so the position element
+// sits at a non-zero offset inside a 24-byte vertex.
+Ogre::MeshPtr makeMesh(const std::string& name, const std::vector<Ogre::Vector3>& sharedVertices,
+                       const std::vector<SubMeshSpec>& subMeshes);
+
+// A closed axis-aligned box from min to max, faces wound outward, in one
+// submesh over shared vertex data.
+Ogre::MeshPtr makeBoxMesh(const std::string& name, const Ogre::Vector3& min,
+                          const Ogre::Vector3& max);
+
+// Overwrites the positions of a mesh's shared vertex data.
+void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions);
+
+}  // namespace vantor::test
