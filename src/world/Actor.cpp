@@ -111,9 +111,9 @@ Actor::~Actor() {
         if (collisionGeometry_) {
             removeCollisionGeom();
         }
-        // By name, as the node may have been replaced behind the actor's back.
-        if (node_ && sceneMgr_->hasSceneNode(name_)) {
-            sceneMgr_->destroySceneNode(name_);
+        // Only while the node of the actor's name is still the actor's own.
+        if (node_ && findSceneNode(sceneMgr_, name_) == node_) {
+            sceneMgr_->destroySceneNode(node_);
         }
     } catch (const std::exception& e) {
         log("Error: ~Actor(" + name_ + "): " + e.what());
