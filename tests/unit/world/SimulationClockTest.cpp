@@ -8,8 +8,6 @@
 #include <lua.h>
 #include <lualib.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "script/ScriptVM.h"
 #include "script/wrap_actor.h"
 #include "script/wrap_spline.h"
+#include "support/TestGame.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
 #include "world/Simulation.h"
@@ -28,24 +27,12 @@ namespace {
 
 using Ogre::Vector3;
 
-std::string makeTempDir() {
-    char pattern[] = "/tmp/vantor_world_XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
 class SimulationClockTest : public ::testing::Test {
 protected:
-    SimulationClockTest() : dir(makeTempDir()) {
-        std::ofstream(dir + "/setup.lua") << "setup = { startlevel = 'level.lua', resourcedir = '"
-                                          << dir << "/', music = 0, sleeptime = 0 }\n";
-        std::ofstream(dir + "/level.lua") << "-- empty level\n";
-        AppOptions options;
-        options.headless = true;
-        options.clock = &clock;
-        options.resourceDir = dir;
-        options.logFile = dir + "/Ogre.log";
-        app = std::make_unique<GameApp>(options);
+    SimulationClockTest()
+        : game(test::TestGame::defaultSetup("level.lua"), {{"level.lua", "-- empty level\n"}}),
+          clock(game.clock()) {
+        app = &game.start();
         sim = app->getSimulation();
         if (!sim) {
             return;  // SetUp skips
@@ -75,11 +62,7 @@ protected:
         }
     }
 
-    ~SimulationClockTest() override {
-        logs.reset();
-        app.reset();
-        std::system(("rm -rf '" + dir + "'").c_str());
-    }
+    ~SimulationClockTest() override { logs.reset(); }
 
     lua_State* lua() { return app->getScriptVM("lua")->state(); }
 
@@ -119,9 +102,9 @@ protected:
         }
     }
 
-    platform::ManualClock clock{1000};
-    std::string dir;
-    std::unique_ptr<GameApp> app;
+    test::TestGame game;
+    platform::ManualClock& clock;
+    GameApp* app = nullptr;
     Simulation* sim = nullptr;
     std::unique_ptr<test::LogCapture> logs;
 };
