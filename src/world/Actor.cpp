@@ -19,6 +19,8 @@
 #include "app/GameApp.h"
 #include "app/Log.h"
 #include "app/SceneLookup.h"
+#include "collision/CollisionGeom.h"
+#include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
 #include "world/NodeTransform.h"
 
@@ -479,8 +481,7 @@ void Actor::update() {
 
 void Actor::updateCollisionGeometry() {
     if (collisionGeometry_) {
-        // WIRE(CollisionMgr), once src/collision is merged:
-        //   collisionGeometry_->update();
+        collisionGeometry_->update();
     }
 }
 
@@ -488,30 +489,41 @@ void Actor::updateCollisionGeometry() {
 // The geometry is owned by the collision manager and registered under the
 // actor's name; the actor only keeps the pointer.
 
+namespace {
+CollisionMgr* collisionMgr() {
+    GameApp* app = getApp();
+    return app ? app->getCollisionMgr() : nullptr;
+}
+}  // namespace
+
 void Actor::removeCollisionGeom() {
-    // WIRE(CollisionMgr), once src/collision is merged:
-    //   if (GameApp* app = getApp())
-    //       if (CollisionMgr* mgr = app->getCollisionMgr()) mgr->removeGeom(name_);
+    if (CollisionMgr* mgr = collisionMgr()) {
+        mgr->removeGeom(name_);
+    }
     collisionGeometry_ = nullptr;
 }
 
 void Actor::createCollisionGeom(const std::string& meshName, const std::string& spaceName) {
-    // WIRE(CollisionMgr), once src/collision is merged:
-    //   GameApp* app = getApp();
-    //   CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
-    //   if (!mgr) return;
-    //   collisionGeometry_ = mgr->createGeom(name_, meshName);
-    //   if (node_) collisionGeometry_->setNode(node_);
-    //   mgr->addGeomToSpace(spaceName, collisionGeometry_);
-    (void)meshName;
-    (void)spaceName;
+    CollisionMgr* mgr = collisionMgr();
+    if (!mgr) {
+        return;
+    }
+    collisionGeometry_ = mgr->createGeom(name_, meshName);
+    if (!collisionGeometry_) {
+        log("Error: Actor::setCollisionGeometry(" + name_ + "): no collision mesh from " +
+            meshName);
+        return;
+    }
+    if (node_) {
+        collisionGeometry_->setNode(node_);
+    }
+    mgr->addGeomToSpace(spaceName, collisionGeometry_);
 }
 
 void Actor::bindCollisionGeom() {
     if (collisionGeometry_) {
-        // WIRE(CollisionMgr), once src/collision is merged:
-        //   collisionGeometry_->setNode(node_);
-        //   collisionGeometry_->update();
+        collisionGeometry_->setNode(node_);
+        collisionGeometry_->update();
     }
 }
 

@@ -10,6 +10,8 @@
 #include "app/GameApp.h"
 #include "app/Log.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
+#include "collision/CollisionResult.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
@@ -281,16 +283,13 @@ void Simulation::updateCamera() {
 }
 
 std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
-    // WIRE(CollisionMgr), once src/collision is merged (nothing touches until then):
-    //   GameApp* app = getApp();
-    //   CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
-    //   if (!mgr || mgr->collisionTest(callback.name1, callback.name2,
-    //                                  callback.wantList).empty()) return {};
-    //   const CollisionResult& result = mgr->getQueryResult();
-    //   return callback.wantList ? result.hitNames
-    //                            : std::vector<std::string>{result.hitName};
-    (void)callback;
-    return {};
+    GameApp* app = getApp();
+    CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
+    if (!mgr || mgr->collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
+        return {};
+    }
+    const CollisionResult& result = mgr->getQueryResult();
+    return callback.wantList ? result.hitNames : std::vector<std::string>{result.hitName};
 }
 
 }  // namespace vantor

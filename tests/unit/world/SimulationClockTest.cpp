@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/GameApp.h"
+#include "collision/CollisionMgr.h"
 #include "platform/Clock.h"
 #include "script/ScriptVM.h"
 #include "script/wrap_actor.h"
@@ -240,6 +241,43 @@ TEST_F(SimulationClockTest, ActorMessagesDriveActorsThroughTicks) {
     // before that tick's update.
     run("x, y, z = GetPosition('door')");
     EXPECT_NEAR(0.8, number("x"), 1e-4);
+}
+
+TEST_F(SimulationClockTest, CollisionCallbacksRunWhileGeometryTouches) {
+    // A floor in the space "Trigger" and a wall crossing it, as two actors.
+    auto& meshes = Ogre::MeshManager::getSingleton();
+    meshes.createPlane("floor.mesh", "General", Ogre::Plane(Vector3::UNIT_Y, 0), 10, 10, 1, 1, true,
+                       1, 1, 1, Vector3::UNIT_Z);
+    meshes.createPlane("wall.mesh", "General", Ogre::Plane(Vector3::UNIT_Z, 0), 4, 4);
+    app->getCollisionMgr()->createSpace("Trigger", "");
+    run("AddActor('floor'); AddActor('wall')");
+    run("AddActorMessage('floor', 0, 0, 'LevelRoot')");
+    run("AddActorMessage('floor', 0, 4, 'floor.mesh', 'Trigger')");
+    // The wall's geometry comes before its node: bound on attach.
+    run("AddActorMessage('wall', 0, 4, 'wall.mesh', 'Solid')");
+    run("AddActorMessage('wall', 0, 0, 'LevelRoot')");
+    run("function One(name) one = name; ones = (ones or 0) + 1 end");
+    run("function All(names) all = names; alls = (alls or 0) + 1 end");
+    sim->registerCollisionCallback("wall", "Trigger", "One", false);
+    sim->registerCollisionCallback("wall", "Trigger", "All", true);
+
+    clock.advance(39);
+    EXPECT_EQ((std::vector<uint32_t>{20, 40}), frameTicks());
+    EXPECT_EQ("floor", text("one"));
+    EXPECT_EQ(2, number("ones"));
+    run("first = all[1]; count = table.getn(all)");
+    EXPECT_EQ("floor", text("first"));
+    EXPECT_EQ(1, number("count"));
+    EXPECT_EQ(2, number("alls"));
+
+    // Lifted clear of the floor, the wall touches nothing: no more calls.
+    run("AddActorMessage('wall', 0, 1, 'SetLocal', '', 0, 10, 0)");
+    clock.advance(20);
+    frameTicks();
+    EXPECT_EQ(2, number("ones"));
+    // Removing the actor removes its geometry.
+    run("RemoveActor('wall')");
+    EXPECT_EQ(nullptr, app->getCollisionMgr()->getGeom("wall"));
 }
 
 TEST_F(SimulationClockTest, SceneNodeFunctions) {
