@@ -17,6 +17,7 @@
 #include "platform/Clock.h"
 #include "script/ScriptVM.h"
 #include "script/wrap_actor.h"
+#include "script/wrap_collision.h"
 #include "script/wrap_spline.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"
@@ -259,7 +260,9 @@ TEST_F(SimulationClockTest, CollisionCallbacksRunWhileGeometryTouches) {
     run("function One(name) one = name; ones = (ones or 0) + 1 end");
     run("function All(names) all = names; alls = (alls or 0) + 1 end");
     sim->registerCollisionCallback("wall", "Trigger", "One", false);
-    sim->registerCollisionCallback("wall", "Trigger", "All", true);
+    lua_register(lua(), "RegisterCollisionCallback", w_RegisterCollisionCallback);
+    run("RegisterCollisionCallback('wall', 'Trigger', 'All', 1)");
+    ASSERT_EQ(2u, sim->getCollisionCallbacks().size());
 
     clock.advance(39);
     EXPECT_EQ((std::vector<uint32_t>{20, 40}), frameTicks());
