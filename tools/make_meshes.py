@@ -59,8 +59,9 @@ class MeshBuilder:
 def height_grid(builder, size, cells, height):
     """A square grid centred on the origin, y = height(x, z), smooth normals.
 
-    cells x cells quads, two triangles each; uv is one unit per cell so the
-    checker material repeats across the ground."""
+    cells x cells quads, two triangles each. uv runs from 0 to 1 across the
+    whole grid, as on OGRE's prefab plane: the material's texture scale
+    decides how often the texture repeats."""
     step = size / cells
     half = size / 2.0
     first = len(builder.vertices)
@@ -74,7 +75,8 @@ def height_grid(builder, size, cells, height):
             dx = (height(x + eps, z) - height(x - eps, z)) / (2 * eps)
             dz = (height(x, z + eps) - height(x, z - eps)) / (2 * eps)
             length = math.sqrt(dx * dx + 1.0 + dz * dz)
-            builder.vertex((x, y, z), (-dx / length, 1.0 / length, -dz / length), (col, row))
+            builder.vertex((x, y, z), (-dx / length, 1.0 / length, -dz / length),
+                           (col / cells, row / cells))
     stride = cells + 1
     for row in range(cells):
         for col in range(cells):
@@ -140,14 +142,17 @@ def make_ramp():
     """A wedge 40 long (along +x), 16 wide, rising from 0 to 8: about 11 degrees."""
     b = MeshBuilder()
     length, half_width, top = 40.0, 8.0, 8.0
+    # uv of the walking surfaces at the ground's density (1 per 400 units),
+    # so the checker squares of ramp and ground match.
+    u, v = length / 400.0, 2 * half_width / 400.0
     # Sloped top.
     slope = math.atan2(top, length)
     n = (-math.sin(slope), math.cos(slope), 0.0)
     b.quad([(0, 0, half_width), (length, top, half_width), (length, top, -half_width),
-            (0, 0, -half_width)], n, [(0, 1), (4, 1), (4, 0), (0, 0)])
+            (0, 0, -half_width)], n, [(0, v), (u, v), (u, 0), (0, 0)])
     # Bottom.
     b.quad([(0, 0, -half_width), (length, 0, -half_width), (length, 0, half_width),
-            (0, 0, half_width)], (0, -1, 0), [(0, 0), (4, 0), (4, 1), (0, 1)])
+            (0, 0, half_width)], (0, -1, 0), [(0, 0), (u, 0), (u, v), (0, v)])
     # High end.
     b.quad([(length, 0, half_width), (length, 0, -half_width), (length, top, -half_width),
             (length, top, half_width)], (1, 0, 0), [(0, 1), (1, 1), (1, 0), (0, 0)])
