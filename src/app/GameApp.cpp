@@ -19,6 +19,7 @@
 #include "platform/WindowEvents.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
+#include "world/Simulation.h"
 
 namespace vantor {
 
@@ -75,6 +76,7 @@ GameApp::GameApp(const AppOptions& options) {
         logPowerStatus();
 
         collisionMgr_ = std::make_unique<CollisionMgr>();
+        simulation_ = std::make_unique<Simulation>();
 
         if (getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>();
@@ -101,6 +103,10 @@ void GameApp::teardown() {
     log("delete editState");
     log("delete handler");
     log("delete simulation");
+    // The pointer stays set while the simulation is deleted, so its own
+    // teardown lines still carry its clock; lines after this have no prefix.
+    delete simulation_.get();
+    static_cast<void>(simulation_.release());
     log("delete sound");
     sound_.reset();
     log("delete collisionMgr");
@@ -152,6 +158,9 @@ void GameApp::frame() {
         }
     }
 
+    while (simulation_ && simulation_->step()) {
+    }
+
     if (sound_) {
         sound_->updateListener();
     }
@@ -200,12 +209,14 @@ void GameApp::fastForward(int32_t ms) {
 }
 
 void GameApp::log(const std::string& message) {
+    const std::string line =
+        simulation_ ? std::to_string(simulation_->getTime()) + " " + message : message;
     Ogre::LogManager* logs = Ogre::LogManager::getSingletonPtr();
     if (!logs || !logs->getDefaultLog()) {
-        std::cerr << message << '\n';
+        std::cerr << line << '\n';
         return;
     }
-    logs->logMessage(message, Ogre::LML_NORMAL);
+    logs->logMessage(line, Ogre::LML_NORMAL);
     if (!window_ && !headless_) {
         // Until the window exists, the engine's own lines are echoed to stderr
         // so start-up trouble (a broken setup file) shows on the terminal too.

@@ -86,7 +86,7 @@ public:
     Ogre::SceneManager* getSceneManager() { return sceneMgr_; }
     Ogre::Overlay* getDebugOverlay() { return debugOverlay_; }
     CameraController* getCamera() { return camera_.get(); }
-    Simulation* getSimulation() { return nullptr; }
+    Simulation* getSimulation() { return simulation_.get(); }
     CollisionMgr* getCollisionMgr() { return collisionMgr_.get(); }
     CSound* getSound() { return sound_.get(); }
     unsigned long getWindowHandle() const { return windowHandle_; }
@@ -156,6 +156,7 @@ private:
     unsigned long windowHandle_ = 0;
 
     std::unique_ptr<CollisionMgr> collisionMgr_;
+    std::unique_ptr<Simulation> simulation_;
     std::unique_ptr<CSound> sound_;
     std::unique_ptr<CameraController> camera_;
     std::vector<GameState*> states_;

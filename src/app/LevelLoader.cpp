@@ -9,6 +9,7 @@
 #include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
+#include "world/Simulation.h"
 
 // The sun and the start-up camera use the light's and camera's own transform,
 // which OGRE 1.12 marks deprecated in favour of scene nodes.
@@ -83,7 +84,9 @@ void GameApp::loadLevel(const std::string& requested) {
     if (camera_) {
         camera_->detach();
     }
-
+    if (simulation_) {
+        simulation_->clear();
+    }
     if (collisionMgr_) {
         collisionMgr_->clear();
     }
@@ -122,6 +125,9 @@ void GameApp::loadLevel(const std::string& requested) {
 
     luaVM_->open();
     luaVM_->executeFile(resourceDir + level);
+    if (simulation_) {
+        simulation_->processMessages();
+    }
 
     if (camera_) {
         camera_->attach();

@@ -1,9 +1,11 @@
 #include "script/FunctionTable.h"
 
+#include "script/wrap_actor.h"
 #include "script/wrap_collision.h"
 #include "script/wrap_engine.h"
 #include "script/wrap_overlay.h"
 #include "script/wrap_sound.h"
+#include "script/wrap_spline.h"
 #include "script/wrap_web.h"
 
 namespace vantor {
@@ -39,6 +41,14 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"CreateCollisionSpace", w_CreateCollisionSpace},
         {"RayTest", w_RayTest},
         {"CollisionTest", w_CollisionTest},
+        {"RegisterCollisionCallback", w_RegisterCollisionCallback},
+        {"SetPosition", w_SetPosition},
+        {"GetPosition", w_GetPosition},
+        {"SetRotation", w_SetRotation},
+        {"GetParent", w_GetParent},
+        {"AddActor", w_AddActor},
+        {"AddActorMessage", w_AddActorMessage},
+        {"RemoveActor", w_RemoveActor},
         {"CreatePanel", w_CreatePanel},
         {"DestroyPanel", w_DestroyPanel},
         {"AddElement", w_AddElement},
@@ -50,6 +60,9 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"Play2DSound", w_Play2DSound},
         {"StopAllSounds", w_StopAllSounds},
         {"SetMasterVolume", w_SetMasterVolume},
+        {"CreateSpline", w_CreateSpline},
+        {"AddSplinePoint", w_AddSplinePoint},
+        {"InterpolateSpline", w_InterpolateSpline},
         {"GetFloatValue", w_GetFloatValue},
         {"GetStringValue", w_GetStringValue},
         {"ExecuteCmd", w_ExecuteCmd},

@@ -7,6 +7,7 @@
 #include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
+#include "world/Simulation.h"
 
 namespace vantor::script {
 
@@ -93,7 +94,8 @@ int w_GetSimulationTime(lua_State* L) {
     return guarded(
         L, "GetSimulationTime",
         [&] {
-            lua_pushnumber(L, 0);
+            Simulation* simulation = app().getSimulation();
+            lua_pushnumber(L, simulation ? simulation->getTime() : 0);
             return 1;
         },
         [&] { return pushZero(L); });

@@ -39,7 +39,8 @@ TEST_F(ScriptVMTest, ErrorsOfEveryKindReachTheAlertFunction) {
     const auto lines = game_.logLines();
     std::vector<std::string> afterAlert;
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        if (lines[i] == "Scripting error") {
+        // Lines carry the simulation clock as a prefix: "0 Scripting error".
+        if (lines[i] == "0 Scripting error") {
             afterAlert.push_back(lines[i + 1]);
         }
     }

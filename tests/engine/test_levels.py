@@ -1,0 +1,149 @@
+"""Levels: scene building and screenshots, deferred level requests, the clocks,
+timed actor messages and what a level load clears."""
+import harness
+from harness import Game, assert_in_order, read_png
+
+SCRIPT = 7  # actor message type that runs Lua text
+VELOCITY = 5
+
+
+def at(time, code):
+    """A timed Script message on the level's timer actor."""
+    return "AddActorMessage('timer', %d, %d, [[%s]], '', 0, 0, 0, 0)\n" % (time, SCRIPT, code)
+
+
+LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+
+
+def test_scene_with_fog_sky_and_compositor_renders():
+    level = LEVEL_START + """
+SetSkyBox('Vantor/Sky')
+SetFog(1, 0, 1, 60, 100)
+CreateSceneNode('LevelRoot', '_FollowCamera1')
+SetPosition('_FollowCamera1', 0, 50, 150)
+CreateSceneNode('LevelRoot', '_AVATAR')
+CreateSceneNode('LevelRoot', 'Floor')
+CreateEntity('FloorMesh', 'Prefab_Plane')
+AttachObject('Floor', 'FloorMesh')
+SetRotation('Floor', 1, 0, 0, -90)
+CreateSceneNode('LevelRoot', 'Near')
+SetPosition('Near', 0, 40, 110)
+CreateEntity('NearMesh', 'Prefab_Cube')
+AttachObject('Near', 'NearMesh')
+SetRotation('Near', 0, 1, 0, 30)
+""" + at(400, "SaveScreenshot('plain.png') AddCompositor('Vantor/Sepia')") + \
+        at(800, "SaveScreenshot('sepia.png') AddCompositor('') ") + \
+        at(1200, "SaveScreenshot('again.png') ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        assert not game.log_with("Scripting error"), game.log_with("Scripting error")
+        assert not game.log_with("Error: "), game.log_with("Error: ")
+        width, height, plain = read_png(game.path("bin/plain.png"))
+        assert (width, height) == (800, 600)
+        pixels = [p for row in plain for p in row]
+        fog = sum(1 for r, g, b in pixels if r > 240 and g < 15 and b > 240)
+        assert fog > len(pixels) // 4, "fog colour covers too little: %d" % fog
+        others = sum(1 for r, g, b in pixels if not (r > 200 and g < 60 and b > 200))
+        assert others > 2000, "nothing but fog on screen"
+        # The sepia compositor tints the fog: blue drops, red stays.
+        _, _, sepia = read_png(game.path("bin/sepia.png"))
+        tinted = [p for row in sepia for p in row]
+        assert sum(1 for r, g, b in tinted if r > 240 and g < 15 and 100 < b < 180) > len(tinted) // 4
+        # Removing it brings the plain picture back.
+        _, _, again = read_png(game.path("bin/again.png"))
+        assert sum(1 for r, g, b in (p for row in again for p in row)
+                   if r > 240 and g < 15 and b > 240) > len(pixels) // 4
+
+
+def test_only_the_last_level_request_of_a_frame_is_loaded_once():
+    levels = {
+        "start.lua": LEVEL_START + at(100, "coreLoadLevel('b.lua') coreLoadLevel('c.lua')"),
+        "b.lua": "CreateSceneNode('', 'LevelRoot')\nLogText('b ran')\n",
+        "c.lua": "CreateSceneNode('', 'LevelRoot')\nLogText('c ran')\nShutDown()\n",
+    }
+    with Game(levels=levels) as game:
+        assert game.run() == 0
+        assert not game.log_with("b ran")
+        assert len(game.log_with("LoadLevel(c.lua) start at: ")) == 1
+        assert len(game.log_with("c ran")) == 1
+        start = game.log_with("LoadLevel(c.lua) start at: ")[0]
+        assert int(start.rsplit(" ", 1)[1]) < 100, start
+
+
+def test_empty_level_request_changes_nothing():
+    level = LEVEL_START + at(100, "coreLoadLevel('')") + \
+        at(300, "LogText('still here') ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        assert len(game.log_with("LoadLevel(start.lua) start at: ")) == 1
+        assert game.log_with("still here")
+
+
+def test_fast_forward_moves_both_clocks_and_delivers_messages_between():
+    level = LEVEL_START + \
+        at(100, "before = GetTick() FastForward(5000) "
+                "LogText('jumped ' .. (GetTick() - before))") + \
+        at(3000, "LogText('between at ' .. GetSimulationTime())") + \
+        at(5200, "LogText('after sim ' .. GetSimulationTime() .. ' tick ' .. GetTick()) "
+                 "ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        jumped = int(game.log_with("jumped ")[0].rsplit(" ", 1)[1])
+        assert 5000 <= jumped < 5100, jumped
+        assert_in_order(game.log(), ["between at 3000", "after sim 5200"])
+        after = game.log_with("after sim ")[0].split()
+        assert int(after[-1]) >= 5200
+
+
+def test_log_lines_carry_the_simulation_time_while_it_exists():
+    level = LEVEL_START + at(240, "LogText('marker') ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        log = game.log()
+        assert "240 marker" in log, [l for l in log if "marker" in l]
+        assert any(l.startswith("AC connected: ") for l in log)
+        handler = [l for l in log if l.endswith("delete handler")][0]
+        assert handler.split()[0].isdigit(), handler
+        assert "delete sound" in log and "delete ogre" in log
+
+
+def test_door_actor_moves_on_a_timed_velocity_and_stops():
+    level = LEVEL_START + """
+AddActor('door')
+AddActorMessage('door', 0, 0, 'LevelRoot', '', 0, 0, 0, 0)
+AddActorMessage('door', 0, 3, 'Prefab_Cube', '', 0, 0, 0, 0)
+AddActorMessage('door', 200, %d, '', '', 10, 0, 0, 0)
+AddActorMessage('door', 1200, %d, '', '', 0, 0, 0, 0)
+""" % (VELOCITY, VELOCITY) + \
+        at(700, "local x = GetPosition('door') io.open('mid.txt', 'w'):write(x):close()") + \
+        at(2000, "local x, y, z = GetPosition('door') "
+                 "io.open('end.txt', 'w'):write(x, ' ', y, ' ', z):close() ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        mid = float(game.read("bin/mid.txt"))
+        assert 4.5 < mid < 5.5, mid
+        x, y, z = (float(v) for v in game.read("bin/end.txt").split())
+        assert abs(x - 10) < 0.05 and y == 0 and z == 0, (x, y, z)
+
+
+def test_level_load_clears_the_world_and_restarts_time():
+    levels = {
+        "start.lua": LEVEL_START + "CreateSpline('path')\nAddActor('door')\n" +
+        at(5000, "LogText('old message delivered')") +
+        at(100, "coreLoadLevel('next.lua')"),
+        "next.lua": "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+                    "LogText('next at ' .. GetSimulationTime() .. ' ' .. GetTick())\n"
+                    "AddActor('door')\nCreateSpline('path')\n" +
+        at(5200, "ShutDown()"),
+    }
+    with Game(levels=levels) as game:
+        assert game.run() == 0
+        assert not game.log_with("old message delivered")
+        assert not game.log_with("already exists") and not game.log_with("duplicate")
+        next_line = game.log_with("next at ")[0].split()
+        assert next_line[-2] == "0" and int(next_line[-1]) < 100, next_line
+        assert_in_order(game.log(), ["LoadLevel(next.lua) start at: 0", "next at 0",
+                                     "LoadLevel(next.lua) end at: "])
+
+
+harness.main(globals())
