@@ -18,6 +18,9 @@
 #include "platform/WindowEvents.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
+#include "states/EditState.h"
+#include "states/InputHandler.h"
+#include "states/PlayState.h"
 
 namespace vantor {
 
@@ -83,6 +86,7 @@ GameApp::GameApp(const AppOptions& options) {
         }
 
         createStartupScene();
+        createGameStates();
     } catch (...) {
         // A half-built application is torn down in the same order as a whole
         // one, so nothing outlives the objects it depends on.
@@ -98,7 +102,11 @@ GameApp::~GameApp() {
 void GameApp::teardown() {
     log("~GameApp()");
     log("delete editState");
+    states_.clear();
+    editState_.reset();
+    playState_.reset();
     log("delete handler");
+    handler_.reset();
     log("delete simulation");
     log("delete sound");
     sound_.reset();
@@ -143,6 +151,10 @@ bool GameApp::run() {
 
 void GameApp::frame() {
     platform::sleepMs(static_cast<int>(sleepTime_));
+
+    if (handler_) {
+        handler_->capture();
+    }
 
     if (!headless_) {
         platform::pumpWindowEvents();
