@@ -6,6 +6,7 @@
 #include "app/Log.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptFunction.h"
+#include "world/Simulation.h"
 
 namespace vantor {
 
@@ -26,9 +27,9 @@ OverlayMgr* overlaysFor(const char* function) {
 }  // namespace
 
 OverlayMgr* currentOverlayMgr() {
-    // Stands in for getApp()->getSimulation()->getOverlayMgr() until the
-    // Simulation is on this branch: it owns the manager, and nothing else may.
-    return nullptr;
+    GameApp* app = getApp();
+    Simulation* simulation = app ? app->getSimulation() : nullptr;
+    return simulation ? simulation->getOverlayMgr() : nullptr;
 }
 
 int w_CreatePanel(lua_State* L) {

@@ -1,0 +1,164 @@
+#include "script/wrap_actor.h"
+
+#include <OgreCamera.h>
+#include <OgreMath.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "script/ScriptFunction.h"
+#include "world/ActorMessage.h"
+#include "world/NodeTransform.h"
+#include "world/Simulation.h"
+
+namespace vantor::script {
+
+namespace {
+
+const char* const kNoSuchActor = "ERROR. No such actor found: ";
+
+Simulation* simulation() {
+    GameApp* app = getApp();
+    return app ? app->getSimulation() : nullptr;
+}
+
+// The scene node of that name, or null after a log line naming the function.
+Ogre::SceneNode* findNode(const char* function, const std::string& name) {
+    GameApp* app = getApp();
+    Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
+    Ogre::SceneNode* node = sceneMgr ? sceneMgr->getSceneNode(name, false) : nullptr;
+    if (!node) {
+        log(std::string("Error: ") + function + ": no scene node named " + name);
+    }
+    return node;
+}
+
+int pushVector(lua_State* L, const Ogre::Vector3& v) {
+    lua_pushnumber(L, v.x);
+    lua_pushnumber(L, v.y);
+    lua_pushnumber(L, v.z);
+    return 3;
+}
+
+int pushZeroVector(lua_State* L) {
+    return pushVector(L, Ogre::Vector3::ZERO);
+}
+
+Ogre::Vector3 argVector(lua_State* L, int first) {
+    return Ogre::Vector3(static_cast<float>(argNumber(L, first)),
+                         static_cast<float>(argNumber(L, first + 1)),
+                         static_cast<float>(argNumber(L, first + 2)));
+}
+
+}  // namespace
+
+int w_AddActor(lua_State* L) {
+    return guarded(L, "AddActor", [&] {
+        if (Simulation* sim = simulation()) {
+            sim->addActor(argText(L, 1));
+        }
+    });
+}
+
+int w_AddActorMessage(lua_State* L) {
+    return guarded(L, "AddActorMessage", [&] {
+        Simulation* sim = simulation();
+        if (!sim) {
+            return;
+        }
+        ActorMessage message;
+        message.actorName = argText(L, 1);
+        if (!sim->findActor(message.actorName)) {
+            log(kNoSuchActor + message.actorName);
+            return;
+        }
+        // Low 32 bits of the truncated time: a negative time becomes a time so
+        // far ahead that it is never reached.
+        message.time = static_cast<uint32_t>(argInt64(L, 2));
+        message.type = argInt(L, 3);
+        message.word1 = argText(L, 4);
+        message.word2 = argText(L, 5);
+        message.vector = argVector(L, 6);
+        message.number = static_cast<float>(argNumber(L, 9));
+        sim->addActorMessage(message);
+    });
+}
+
+int w_RemoveActor(lua_State* L) {
+    return guarded(L, "RemoveActor", [&] {
+        if (Simulation* sim = simulation()) {
+            sim->removeActor(argText(L, 1));
+        }
+    });
+}
+
+int w_SetPosition(lua_State* L) {
+    return guarded(L, "SetPosition", [&] {
+        if (Ogre::SceneNode* node = findNode("SetPosition", argText(L, 1))) {
+            node->setPosition(argVector(L, 2));
+        }
+    });
+}
+
+int w_GetPosition(lua_State* L) {
+    return guarded(
+        L, "GetPosition",
+        [&] {
+            const std::string name = argText(L, 1);
+            if (name == "camera") {
+                GameApp* app = getApp();
+                Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
+                if (!sceneMgr || !sceneMgr->hasCamera(name)) {
+                    log("Error: GetPosition: no camera named camera");
+                    return pushZeroVector(L);
+                }
+                return pushVector(L, sceneMgr->getCamera(name)->getRealPosition());
+            }
+            Ogre::SceneNode* node = findNode("GetPosition", name);
+            if (!node) {
+                return pushZeroVector(L);
+            }
+            return pushVector(L,
+                              argFlag(L, 2) ? node->getPosition() : worldTransform(node).position);
+        },
+        [&] { return pushZeroVector(L); });
+}
+
+int w_SetRotation(lua_State* L) {
+    return guarded(L, "SetRotation", [&] {
+        if (Ogre::SceneNode* node = findNode("SetRotation", argText(L, 1))) {
+            // The axis is the caller's to normalise; the angle is absolute.
+            const Ogre::Vector3 axis = argVector(L, 2);
+            const Ogre::Radian angle(static_cast<float>(argNumber(L, 5)) * Ogre::Math::fDeg2Rad);
+            node->setOrientation(Ogre::Quaternion::IDENTITY);
+            if (!axis.isZeroLength()) {  // a zero axis would make the orientation NaN
+                node->rotate(axis, angle, Ogre::Node::TS_LOCAL);
+            }
+        }
+    });
+}
+
+int w_GetParent(lua_State* L) {
+    return guarded(
+        L, "GetParent",
+        [&] {
+            const std::string name = argText(L, 1);
+            Ogre::SceneNode* node = findNode("GetParent", name);
+            Ogre::Node* parent = node ? node->getParent() : nullptr;
+            if (node && !parent) {
+                log("Error: GetParent: scene node " + name + " has no parent");
+            }
+            lua_pushstring(L, parent ? parent->getName().c_str() : "");
+            return 1;
+        },
+        [&] {
+            lua_pushstring(L, "");
+            return 1;
+        });
+}
+
+}  // namespace vantor::script

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <OgreQuaternion.h>
+#include <OgreVector.h>
+
+namespace Ogre {
+class Node;
+}
+
+namespace vantor {
+
+// A node's placement in world space.
+struct WorldTransform {
+    Ogre::Vector3 position = Ogre::Vector3::ZERO;
+    Ogre::Quaternion orientation = Ogre::Quaternion::IDENTITY;
+    Ogre::Vector3 scale = Ogre::Vector3::UNIT_SCALE;
+};
+
+// Transform helpers that read the scene graph as it is now. OGRE caches each
+// node's world transform and refreshes a child's cache only in the scene-graph
+// update before rendering, so after an ancestor moved its _getDerived* values
+// (and its own TS_WORLD translate and rotate, which use them) lag behind until
+// the next frame is drawn. Scripts and ticks move and read nodes in between.
+
+// Composed from the local transforms of the node and its ancestors, with the
+// same inheritance rules OGRE applies.
+WorldTransform worldTransform(const Ogre::Node* node);
+
+// Moves the node by offset, given in world axes.
+void translateInWorld(Ogre::Node* node, const Ogre::Vector3& offset);
+
+// Places the node at position, given in world coordinates.
+void setWorldPosition(Ogre::Node* node, const Ogre::Vector3& position);
+
+// Rotates the node by rotation about world axes, keeping its position.
+void rotateInWorld(Ogre::Node* node, const Ogre::Quaternion& rotation);
+
+}  // namespace vantor

@@ -1,0 +1,291 @@
+#include "world/Simulation.h"
+
+#include <OgreSimpleSpline.h>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <utility>
+
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "camera/CameraController.h"
+#include "overlay/OverlayMgr.h"
+#include "script/ScriptCall.h"
+#include "script/ScriptVM.h"
+#include "world/Actor.h"
+
+namespace vantor {
+
+namespace {
+
+const char* const kDuplicateActor = "ERROR. Duplicate Actor name: ";
+const char* const kDuplicateSpline = "ERROR. Duplicate Spline name: ";
+const char* const kInvalidActor = "Error: Actormessage with invalid actor! (";
+const char* const kTooManyScripts =
+    "Error. Too many Script messages in one tick; the rest is delivered in the next tick";
+const char* const kFallingBehind =
+    "Error. The simulation falls behind the clock; frames are rendered between its ticks";
+
+const char* const kRemoveOverlays = "Remove overlays";
+const char* const kDeleteActors = "delete ActorList";
+const char* const kDeleteMessages = "delete _messages";
+const char* const kDeleteSplines = "delete _splines";
+const char* const kDeleteCallbacks = "delete _collisionCallbacks";
+const char* const kDeleteAvatar = "delete avatar";
+const char* const kDeleteOverlayMgr = "delete overlayMgr";
+
+void runLua(const std::string& statement) {
+    if (GameApp* app = getApp()) {
+        if (ScriptVM* vm = app->getScriptVM("lua")) {
+            vm->executeString(statement);
+        }
+    }
+}
+
+}  // namespace
+
+Simulation::Simulation(Ogre::SceneManager* sceneMgr) : sceneMgr_(sceneMgr) {
+    if (!sceneMgr_) {
+        if (GameApp* app = getApp()) {
+            sceneMgr_ = app->getSceneManager();
+        }
+    }
+    // AVATAR: avatar_ = std::make_unique<Avatar>(); (before the overlay manager)
+    overlayMgr_ = std::make_unique<OverlayMgr>();
+}
+
+Simulation::~Simulation() {
+    log(kDeleteAvatar);
+    // AVATAR: avatar_.reset();
+    clear();
+    log(kDeleteOverlayMgr);
+    overlayMgr_.reset();
+}
+
+bool Simulation::step() {
+    GameApp* app = getApp();
+    if (!app || time_ > app->getTime()) {
+        endOfFrame();
+        fallingBehind_ = false;
+        return false;
+    }
+    if (ticksThisFrame_ >= kMaxTicksPerFrame) {
+        // Let the frame render; the next frame goes on catching up.
+        if (!fallingBehind_) {
+            log(kFallingBehind);
+            fallingBehind_ = true;
+        }
+        endOfFrame();
+        return false;
+    }
+    if (!app->updateState()) {
+        endOfFrame();
+        return false;
+    }
+    time_ += kTickMs;
+    ++ticksThisFrame_;
+    tick();
+    if (time_ <= app->getTime()) {
+        return true;
+    }
+    endOfFrame();
+    fallingBehind_ = false;
+    return false;
+}
+
+void Simulation::endOfFrame() {
+    ticksThisFrame_ = 0;
+}
+
+void Simulation::tick() {
+    processMessages();
+    stepAvatar();
+    updateCamera();
+    checkCollisionCallbacks();
+}
+
+void Simulation::processMessages() {
+    deliverMessages();
+    // Actor updates run no script, so the registry cannot change under the loop.
+    for (auto& [name, actor] : actors_) {
+        try {
+            actor->update();
+            actor->updateCollisionGeometry();
+        } catch (const std::exception& e) {
+            log("Error: Actor::update(" + name + "): " + e.what());
+        }
+    }
+}
+
+void Simulation::deliverMessages() {
+    int scriptsDelivered = 0;
+    size_t i = 0;
+    while (i < messages_.size()) {
+        if (messages_[i].time > time_) {
+            ++i;
+            continue;
+        }
+        Actor* actor = findActor(messages_[i].actorName);
+        if (!actor) {
+            log(kInvalidActor + messages_[i].actorName + ")");
+            messages_.erase(messages_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        // Delivered from a copy: a Script message may change the queue.
+        const ActorMessage message = messages_[i];
+        messages_.erase(messages_.begin() + static_cast<std::ptrdiff_t>(i));
+        actor->handleMessage(message);
+        if (message.type == static_cast<int32_t>(ActorMessageType::Script)) {
+            // The script may have added, removed or delivered anything: start over.
+            i = 0;
+            if (++scriptsDelivered >= kMaxScriptMessagesPerTick) {
+                log(kTooManyScripts);
+                return;
+            }
+        }
+    }
+}
+
+void Simulation::clear() {
+    log(kRemoveOverlays);
+    overlayMgr_->clear();
+
+    log(kDeleteActors);
+    // Ascending name order; each actor leaves the registry before it is
+    // destroyed so nothing can find it half torn down.
+    while (!actors_.empty()) {
+        auto first = actors_.begin();
+        std::unique_ptr<Actor> actor = std::move(first->second);
+        actors_.erase(first);
+        actor.reset();
+    }
+
+    log(kDeleteMessages);
+    messages_.clear();
+
+    log(kDeleteSplines);
+    splines_.clear();
+
+    log(kDeleteCallbacks);
+    collisionCallbacks_.clear();
+
+    time_ = 0;
+    ticksThisFrame_ = 0;
+    fallingBehind_ = false;
+}
+
+Actor* Simulation::addActor(const std::string& name) {
+    if (actors_.count(name)) {
+        log(kDuplicateActor + name);
+        return nullptr;
+    }
+    if (!sceneMgr_) {
+        log("Error: Simulation::addActor(" + name + "): no scene manager");
+        return nullptr;
+    }
+    auto& slot = actors_[name];
+    slot = std::make_unique<Actor>(name, sceneMgr_);
+    return slot.get();
+}
+
+Actor* Simulation::findActor(const std::string& name) const {
+    const auto it = actors_.find(name);
+    return it == actors_.end() ? nullptr : it->second.get();
+}
+
+void Simulation::removeActor(const std::string& name) {
+    const auto it = actors_.find(name);
+    if (it == actors_.end()) {
+        return;
+    }
+    std::unique_ptr<Actor> actor = std::move(it->second);
+    actors_.erase(it);
+}
+
+void Simulation::addActorMessage(const ActorMessage& message) {
+    messages_.push_back(message);
+}
+
+Ogre::SimpleSpline* Simulation::createSpline(const std::string& name) {
+    if (splines_.count(name)) {
+        log(kDuplicateSpline + name);
+        return nullptr;
+    }
+    auto& slot = splines_[name];
+    slot = std::make_unique<Ogre::SimpleSpline>();
+    return slot.get();
+}
+
+Ogre::SimpleSpline* Simulation::findSpline(const std::string& name) const {
+    const auto it = splines_.find(name);
+    return it == splines_.end() ? nullptr : it->second.get();
+}
+
+void Simulation::addSplinePoint(const std::string& name, const Ogre::Vector3& point) {
+    if (Ogre::SimpleSpline* spline = findSpline(name)) {
+        spline->addPoint(point);
+    }
+}
+
+Ogre::Vector3 Simulation::interpolateSpline(const std::string& name, float t) const {
+    const Ogre::SimpleSpline* spline = findSpline(name);
+    if (!spline || spline->getNumPoints() == 0) {
+        return Ogre::Vector3::ZERO;
+    }
+    // The spline indexes its segments with t unchecked: outside [0, 1] it
+    // would read past its points.
+    if (std::isnan(t)) {
+        t = 0.0f;
+    }
+    return spline->interpolate(std::clamp(t, 0.0f, 1.0f));
+}
+
+void Simulation::registerCollisionCallback(const std::string& name1, const std::string& name2,
+                                           const std::string& function, bool wantList) {
+    collisionCallbacks_.push_back(CollisionCallback{name1, name2, function, wantList});
+}
+
+void Simulation::checkCollisionCallbacks() {
+    // Callbacks registered by a callback's script are first tested next tick.
+    const size_t count = collisionCallbacks_.size();
+    for (size_t i = 0; i < count && i < collisionCallbacks_.size(); ++i) {
+        const CollisionCallback callback = collisionCallbacks_[i];
+        const std::vector<std::string> names = touchingNames(callback);
+        if (names.empty()) {
+            continue;
+        }
+        ScriptCall call(callback.function);
+        if (callback.wantList) {
+            call.list(names);
+        } else {
+            call.text(names.front());
+        }
+        runLua(call.str());
+    }
+}
+
+// --- subsystems driven by the tick -----------------------------------------
+
+void Simulation::stepAvatar() {
+    // AVATAR: three physics steps of 1/150 s (the float 0.0066666668) per tick:
+    //   for (int i = 0; i < 3; ++i) avatar_->step(1.0f / 150.0f);
+}
+
+void Simulation::updateCamera() {
+    if (GameApp* app = getApp()) {
+        if (CameraController* camera = app->getCamera()) {
+            camera->update();
+        }
+    }
+}
+
+std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
+    // WIRE(CollisionMgr): the names CollisionMgr::collisionTest(callback.name1,
+    // callback.name2, callback.wantList) reports: every touching node's name
+    // with wantList, else the one name it picks. Nothing touches until then.
+    (void)callback;
+    return {};
+}
+
+}  // namespace vantor

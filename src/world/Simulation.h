@@ -1,0 +1,123 @@
+#pragma once
+
+#include <OgreVector.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "world/ActorMessage.h"
+#include "world/CollisionCallback.h"
+
+namespace Ogre {
+class SceneManager;
+class SimpleSpline;
+}  // namespace Ogre
+
+namespace vantor {
+
+class Actor;
+class OverlayMgr;
+
+// The world of the running level, advanced in fixed 20 ms ticks of its own
+// clock that catch up with the application clock. Owns the actors, the timed
+// message queue, the named splines and the collision callbacks (and, once
+// they exist, the avatar and the overlay manager). Created once by GameApp;
+// level loading clears it. Main thread only.
+class Simulation {
+public:
+    // Milliseconds of simulation time per tick.
+    static constexpr uint32_t kTickMs = 20;
+    // Ticks one frame may run before it is let go to render; the rest is
+    // caught up in later frames. 500 ticks are 10 s of simulation time.
+    static constexpr int kMaxTicksPerFrame = 500;
+    // Script messages one tick may deliver; the rest stays queued.
+    static constexpr int kMaxScriptMessagesPerTick = 10000;
+
+    // sceneMgr (not owned) is where actors make their nodes and entities;
+    // null means the application's scene manager.
+    explicit Simulation(Ogre::SceneManager* sceneMgr = nullptr);
+    // Deletes the avatar, clears the level, deletes the overlay manager.
+    ~Simulation();
+    Simulation(const Simulation&) = delete;
+    Simulation& operator=(const Simulation&) = delete;
+
+    // Runs at most one tick: when the simulation clock is not ahead of the
+    // application clock and the game state lets it. The frame loop calls it
+    // until it returns false.
+    bool step();
+    // Delivers the due messages, then updates every actor in name order.
+    // Called by every tick, and by level loading right after the level script.
+    void processMessages();
+    // Simulation time in milliseconds since the level started.
+    uint32_t getTime() const { return time_; }
+    // Level reset: overlays, actors, messages, splines, callbacks, clock.
+    void clear();
+
+    // Null (with a log line) when the name is taken.
+    Actor* addActor(const std::string& name);
+    Actor* findActor(const std::string& name) const;
+    // Destroys the actor; its queued messages stay and are dropped when due.
+    void removeActor(const std::string& name);
+    void addActorMessage(const ActorMessage& message);
+
+    // Null (with a log line) when the name is taken.
+    Ogre::SimpleSpline* createSpline(const std::string& name);
+    Ogre::SimpleSpline* findSpline(const std::string& name) const;
+    // An unknown name does nothing.
+    void addSplinePoint(const std::string& name, const Ogre::Vector3& point);
+    // t: 0 at the first point, 1 at the last, clamped to that range. The
+    // zero vector for an unknown name or a spline without points.
+    Ogre::Vector3 interpolateSpline(const std::string& name, float t) const;
+
+    void registerCollisionCallback(const std::string& name1, const std::string& name2,
+                                   const std::string& function, bool wantList);
+    // Runs the function of every registered callback whose test touches.
+    void checkCollisionCallbacks();
+
+    // AVATAR: setAvatarState, setAvatarMove, setAmbientForce, turnAvatar and
+    // resetAvatar forward to the Avatar once it exists.
+
+    // The script panels and named overlays of the level; never null.
+    OverlayMgr* getOverlayMgr() { return overlayMgr_.get(); }
+
+    // Read access for the script functions and tests.
+    const std::map<std::string, std::unique_ptr<Actor>>& getActors() const { return actors_; }
+    const std::vector<ActorMessage>& getMessages() const { return messages_; }
+    const std::vector<CollisionCallback>& getCollisionCallbacks() const {
+        return collisionCallbacks_;
+    }
+    const std::map<std::string, std::unique_ptr<Ogre::SimpleSpline>>& getSplines() const {
+        return splines_;
+    }
+
+private:
+    void tick();
+    void deliverMessages();
+    void endOfFrame();
+
+    // Subsystems the tick drives that live elsewhere.
+    void stepAvatar();
+    void updateCamera();
+    // Names of the scene nodes of callback.name2's side that touch
+    // callback.name1 now; empty when nothing touches.
+    std::vector<std::string> touchingNames(const CollisionCallback& callback);
+
+    uint32_t time_ = 0;  // milliseconds; advanced by kTickMs per tick
+    // AVATAR: std::unique_ptr<Avatar> avatar_; made first in the constructor.
+    std::map<std::string, std::unique_ptr<Actor>> actors_;  // ordered by name
+    std::vector<ActorMessage> messages_;                    // insertion order
+    std::vector<CollisionCallback> collisionCallbacks_;     // registration order
+    std::unique_ptr<OverlayMgr> overlayMgr_;                // made after the avatar
+    std::map<std::string, std::unique_ptr<Ogre::SimpleSpline>> splines_;
+
+    Ogre::SceneManager* sceneMgr_ = nullptr;
+    // Ticks run since the frame loop last got false from step().
+    int ticksThisFrame_ = 0;
+    // Set when a frame hit kMaxTicksPerFrame; cleared once the clock is caught up.
+    bool fallingBehind_ = false;
+};
+
+}  // namespace vantor
