@@ -49,8 +49,7 @@ int w_ResetBody(lua_State* L) {
 int w_SetAmbientForce(lua_State* L) {
     return script::guarded(L, "SetAmbientForce", [&] {
         if (Simulation* sim = simulation()) {
-            sim->setAmbientForce(
-                Ogre::Vector3(argFloat(L, 1), argFloat(L, 2), argFloat(L, 3)));
+            sim->setAmbientForce(Ogre::Vector3(argFloat(L, 1), argFloat(L, 2), argFloat(L, 3)));
         }
     });
 }

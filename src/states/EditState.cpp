@@ -2,6 +2,8 @@
 
 #include <OgreCamera.h>
 
+#include <utility>
+
 #include "app/GameApp.h"
 #include "camera/CameraController.h"
 #include "script/ScriptCall.h"
@@ -20,7 +22,8 @@ constexpr float kDegreesPerMouseUnit = -0.1f;
 constexpr float kUnitsPerWheelUnit = 0.02f;
 }  // namespace
 
-EditState::EditState(states::KeyQuery keys) : keys_(std::move(keys)) {
+EditState::EditState(states::KeyQuery keys, Simulation* simulation)
+    : keys_(std::move(keys)), simulation_(simulation) {
     if (GameApp* app = getApp()) {
         camera_ = app->getCamera();
     }
@@ -35,7 +38,8 @@ void EditState::enter() {
         camera_->setTarget(nullptr);
         camera_->setMode(Free);
     }
-    if (Simulation* sim = app ? app->getSimulation() : nullptr) {
+    Simulation* sim = simulation_ ? simulation_ : (app ? app->getSimulation() : nullptr);
+    if (sim) {
         sim->setAvatarMove(Ogre::Vector3::ZERO);
     }
     leaveRequested_ = false;

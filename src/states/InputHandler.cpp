@@ -54,9 +54,9 @@ void InputHandler::release() {
     if (!inputSystem_) {
         return;
     }
-    for (OIS::Object* device : {static_cast<OIS::Object*>(mouse_),
-                                static_cast<OIS::Object*>(keyboard_),
-                                static_cast<OIS::Object*>(joystick_)}) {
+    for (OIS::Object* device :
+         {static_cast<OIS::Object*>(mouse_), static_cast<OIS::Object*>(keyboard_),
+          static_cast<OIS::Object*>(joystick_)}) {
         if (device) {
             inputSystem_->destroyInputObject(device);
         }

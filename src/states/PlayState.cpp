@@ -5,6 +5,7 @@
 #include <OgreSceneNode.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/Config.h"
 #include "app/GameApp.h"
@@ -29,19 +30,22 @@ constexpr float kTurnDegrees = 4.0f;  // degrees per step at full rate (0.05 * 8
 constexpr float kForwardSpeed = 5.0f;
 constexpr float kBackwardSpeed = -2.5f;
 constexpr float kJumpRequest = 0.4f;
-
-Simulation* simulation() {
-    GameApp* app = getApp();
-    return app ? app->getSimulation() : nullptr;
-}
 }  // namespace
 
-PlayState::PlayState(GameState* editState, states::KeyQuery keys)
-    : keys_(std::move(keys)), editState_(editState) {
+PlayState::PlayState(GameState* editState, states::KeyQuery keys, Simulation* simulation)
+    : keys_(std::move(keys)), editState_(editState), simulation_(simulation) {
     if (GameApp* app = getApp()) {
         camera_ = app->getCamera();
         sceneMgr_ = app->getSceneManager();
     }
+}
+
+Simulation* PlayState::simulation() const {
+    if (simulation_) {
+        return simulation_;
+    }
+    GameApp* app = getApp();
+    return app ? app->getSimulation() : nullptr;
 }
 
 void PlayState::enter() {
@@ -74,13 +78,16 @@ void PlayState::followAvatar() {
     if (!follow) {
         log(std::string("Error: PlayState: the level has no scene node ") + kFollowNode);
     }
-    if (!camera_) {
-        return;
+    if (!camera_ || !avatar) {
+        return;  // the camera stays as the level load left it
     }
-    // The controller takes null for either: no tracking, nothing to chase.
     camera_->setTarget(avatar);
-    camera_->setMode(Follow);
-    camera_->setFollowNode(follow);
+    // Without a follow point the camera keeps looking at the avatar from
+    // where it stands, as CameraController::attach leaves it.
+    if (follow) {
+        camera_->setMode(Follow);
+        camera_->setFollowNode(follow);
+    }
 }
 
 bool PlayState::update() {

@@ -10,6 +10,7 @@ class SceneManager;
 namespace vantor {
 
 class CameraController;
+class Simulation;
 
 // Walking: the keyboard steers the avatar (turn, walk, jump) and the camera
 // follows it; every key press and release reaches the level script. A mouse
@@ -19,8 +20,10 @@ public:
     // editState (not owned, may be null) is pushed on a mouse movement when
     // the level allows editing. Takes the camera controller and scene manager
     // from the application; all of them outlive the state. keys: see
-    // states::KeyQuery.
-    explicit PlayState(GameState* editState, states::KeyQuery keys = nullptr);
+    // states::KeyQuery. simulation (not owned): where the avatar is steered;
+    // null means the application's.
+    explicit PlayState(GameState* editState, states::KeyQuery keys = nullptr,
+                       Simulation* simulation = nullptr);
 
     void enter() override;
     void exit() override;
@@ -38,9 +41,11 @@ private:
     // logged and handed over as null (no tracking, nothing to follow).
     void followAvatar();
     bool held(int keyCode) const { return states::isKeyDown(keys_, keyCode); }
+    Simulation* simulation() const;
 
     states::KeyQuery keys_;
     GameState* editState_ = nullptr;
+    Simulation* simulation_ = nullptr;
     CameraController* camera_ = nullptr;
     Ogre::SceneManager* sceneMgr_ = nullptr;
     float turnRate_ = 0.0f;

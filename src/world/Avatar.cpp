@@ -7,6 +7,7 @@
 #include <OgreStringConverter.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/GameApp.h"
 #include "app/Log.h"
@@ -40,6 +41,7 @@ const Ogre::Vector3 kStartPosition(-25.0f, 1.0f, -30.0f);
 const Ogre::Vector3 kResetPosition(0.0f, 0.25f, 0.0f);
 
 constexpr double kDensity = 5.0;
+constexpr double kMaxCorrectingSpeed = 0.3;  // units/s
 constexpr int kMaxContacts = 15;
 // Steps the last ground is kept while nothing is touched.
 constexpr int kGroundGrace = 15;
@@ -47,7 +49,7 @@ constexpr int kGroundGrace = 15;
 constexpr int kJumpPushSteps = 16;
 // ... and ends on the ground once the counter has passed this.
 constexpr int kJumpEndSteps = 20;
-constexpr float kWalkRamp = 0.1f;      // units/s per step
+constexpr float kWalkRamp = 0.1f;  // units/s per step
 constexpr float kReleaseDamping = 0.95f;
 constexpr float kMaxUpwardSpeed = 5.0f;  // units/s
 constexpr double kAngularDamping = 0.4;
@@ -66,6 +68,12 @@ enum MissingBit : unsigned {
     kMissingGround = 1u << 4,
 };
 
+// Scripts can hand in NaN or infinity (0/0 in Lua); one such value in the body
+// would spread to the avatar's node and the camera for good.
+bool finite(const Ogre::Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 Ogre::Vector3 toVector(const dReal* v) {
     return Ogre::Vector3(static_cast<float>(v[0]), static_cast<float>(v[1]),
                          static_cast<float>(v[2]));
@@ -80,6 +88,12 @@ Avatar::Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr)
     contactGroup_ = dJointGroupCreate(0);
     dWorldSetGravity(world_, 0, -9.81, 0);
     dWorldSetERP(world_, 0.5);
+    // ODE lets contacts push a sunken body out as fast as the error demands:
+    // after a fall from a metre or more the sphere would pop up out of the
+    // ground and stay clear of it longer than the ground grace, so every
+    // landing would be reported twice. Pushing out no faster than this keeps
+    // a landing one landing; the sphere rests at the same place.
+    dWorldSetContactMaxCorrectingVel(world_, kMaxCorrectingSpeed);
 
     body_ = dBodyCreate(world_);
     dMass mass;
@@ -88,39 +102,36 @@ Avatar::Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr)
     dBodySetMass(body_, &mass);
     dBodySetPosition(body_, kStartPosition.x, kStartPosition.y, kStartPosition.z);
 
+    // The sphere hangs kRadius above the body's origin through a geom offset
+    // (ODE's replacement for the deprecated geom transform).
     space_ = dSimpleSpaceCreate(nullptr);
-    sphere_ = dCreateSphere(nullptr, kRadius);
-    geomTransform_ = dCreateGeomTransform(space_);
-    dGeomTransformSetGeom(geomTransform_, sphere_);
-    dGeomSetPosition(sphere_, 0, kRadius, 0);
-    dGeomSetBody(geomTransform_, body_);
+    sphere_ = dCreateSphere(space_, kRadius);
+    dGeomSetBody(sphere_, body_);
+    dGeomSetOffsetPosition(sphere_, 0, kRadius, 0);
 }
 
 Avatar::~Avatar() {
-    // The transform does not own the sphere (its clean-up flag is off), and the
-    // space would destroy the transform: take the geoms down one by one.
-    dGeomDestroy(geomTransform_);
-    dGeomDestroy(sphere_);
+    // The space destroys the sphere with it.
     dSpaceDestroy(space_);
     dJointGroupDestroy(contactGroup_);
     dWorldDestroy(world_);
 }
 
 void Avatar::setMove(const Ogre::Vector3& move) {
-    if (state_ == Frozen) {
+    if (state_ == Frozen || !finite(move)) {
         return;
     }
     moveRequest_ = state_ == Locked ? Ogre::Vector3::ZERO : move;
 }
 
 void Avatar::setAmbientForce(const Ogre::Vector3& force) {
-    if (state_ != Frozen) {
+    if (state_ != Frozen && finite(force)) {
         ambientForce_ = force;
     }
 }
 
 void Avatar::turn(float degrees) {
-    if (state_ == Frozen || state_ == Locked) {
+    if (state_ == Frozen || state_ == Locked || !std::isfinite(degrees)) {
         return;
     }
     yaw_ += state_ == Air ? kAirTurnFactor * degrees : degrees;
@@ -211,14 +222,14 @@ void Avatar::step(float dt) {
     // the last step (moving ground, a script, a message) moves the body.
     const Ogre::Vector3 p = worldTransform(links.avatarNode).position;
     const Ogre::Vector3 origin = p - sphereOffset_;
-    dGeomSetPosition(geomTransform_, origin.x, origin.y, origin.z);
+    dBodySetPosition(body_, origin.x, origin.y, origin.z);
 
     applyControl(applyHeading(links.rot1));
 
     groundName_.clear();
     if (links.solid) {
         groundThreshold_ = p.y - kGroundMargin;
-        dSpaceCollide2(geomTransform_, reinterpret_cast<dGeomID>(links.solid), this,
+        dSpaceCollide2(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
                        &Avatar::nearCallback);
     }
     updateGround(links.levelRoot);
@@ -342,7 +353,7 @@ void Avatar::nearCallback(void* data, dGeomID o1, dGeomID o2) {
         return;
     }
     // ODE hands the member of "Solid" first; do not rely on it.
-    if (o1 == self->geomTransform_) {
+    if (o1 == self->sphere_) {
         std::swap(o1, o2);
     }
     self->collide(o1, o2);

@@ -103,8 +103,7 @@ private:
     dJointGroupID contactGroup_ = nullptr;
     dBodyID body_ = nullptr;
     dSpaceID space_ = nullptr;
-    dGeomID geomTransform_ = nullptr;
-    dGeomID sphere_ = nullptr;
+    dGeomID sphere_ = nullptr;  // in space_, on body_ at offset (0, kRadius, 0)
 
     Ogre::Vector3 moveRequest_ = Ogre::Vector3::ZERO;
     Ogre::Vector3 walkVelocity_ = Ogre::Vector3::ZERO;  // local, units/s; z stays 0
@@ -113,9 +112,9 @@ private:
     // Node stood on ("LevelRoot" in the air). Not owned; only compared, never
     // dereferenced, and forgotten when the level is cleared.
     Ogre::SceneNode* groundNode_ = nullptr;
-    int groundGrace_ = 0;  // steps the last ground is kept without contact
-    float yaw_ = 0.0f;     // degrees
-    int jumpCounter_ = 0;  // 0: no jump; else steps since the jump began
+    int groundGrace_ = 0;        // steps the last ground is kept without contact
+    float yaw_ = 0.0f;           // degrees
+    int jumpCounter_ = 0;        // 0: no jump; else steps since the jump began
     uint32_t lastBumpTime_ = 0;  // simulation ms
     int state_ = Air;
     bool landed_ = false;
