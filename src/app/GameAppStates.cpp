@@ -57,7 +57,7 @@ bool GameApp::updateState() {
 }
 
 void GameApp::leaveEditMode() {
-    if (!states_.empty() && editState_ && states_.back() == editState_.get()) {
+    if (!states_.empty() && dynamic_cast<EditState*>(states_.back())) {
         states_.back()->leave();
     }
 }
