@@ -12,6 +12,7 @@ import shutil
 import struct
 import sys
 
+from make_meshes import make_meshes
 from make_sounds import make_sounds
 
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
@@ -74,6 +75,7 @@ def main():
     make_textures(os.path.join(resource, "Textures"), stage)
     shutil.copyfile(FONT, os.path.join(stage, "DejaVuSans.ttf"))
     make_sounds(os.path.join(resource, "Music"))
+    make_meshes(os.path.join(resource, "LevelData"))
 
 
 if __name__ == "__main__":

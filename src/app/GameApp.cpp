@@ -10,6 +10,7 @@
 
 #include "app/Config.h"
 #include "app/EngineLog.h"
+#include "app/FrameStats.h"
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
@@ -165,6 +166,10 @@ void GameApp::frame() {
 
     if (sound_) {
         sound_->updateListener();
+    }
+
+    if (window_) {
+        updateFrameStatistics(window_->getStatistics(), debugText_);
     }
 
     if (!pendingLevel_.empty()) {

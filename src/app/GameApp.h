@@ -138,7 +138,6 @@ private:
     void createStartupScene();
     void createGameStates();
     void logPowerStatus();
-    void updateStatistics();
     void destroyNode(const std::string& name);
 
     // Construction order matters: members are listed in the order they are

@@ -4,6 +4,7 @@
 #include "script/wrap_engine.h"
 #include "script/wrap_overlay.h"
 #include "script/wrap_sound.h"
+#include "script/wrap_web.h"
 
 namespace vantor {
 
@@ -29,6 +30,9 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"AddResourceLocation", w_AddResourceLocation},
         {"SaveScreenshot", w_SaveScreenshot},
         {"ShutDown", w_ShutDown},
+        {"StartWebBrowser", w_StartWebBrowser},
+        {"GetUrl", w_GetUrl},
+        {"GetHash", w_GetHash},
         {"FastForward", w_FastForward},
         {"GetVersion", w_GetVersion},
         {"LeaveEditMode", w_LeaveEditMode},

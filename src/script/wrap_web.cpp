@@ -1,0 +1,111 @@
+#include "script/wrap_web.h"
+
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "platform/Browser.h"
+#include "platform/Http.h"
+#include "script/ScriptFunction.h"
+#include "script/ScriptVM.h"
+#include "script/Sha256.h"
+
+namespace vantor {
+
+namespace {
+constexpr char kSetupTable[] = "setup";
+constexpr char kDownloadUrlKey[] = "downloadurl";
+
+// The "setup" script state of the running application, or null.
+lua_State* setupState() {
+    GameApp* app = getApp();
+    ScriptVM* setup = app ? app->getScriptVM("setup") : nullptr;
+    return setup ? setup->state() : nullptr;
+}
+}  // namespace
+
+namespace web {
+
+std::string downloadBase(lua_State* L) {
+    if (!L || !lua_checkstack(L, 3)) {
+        return kDownloadBase;
+    }
+    // Raw reads: a metatable on the globals or on the table (a strict-mode
+    // script) must not turn a missing key into a Lua error here.
+    const int top = lua_gettop(L);
+    std::string base;
+    lua_pushstring(L, kSetupTable);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (lua_istable(L, -1)) {
+        lua_pushstring(L, kDownloadUrlKey);
+        lua_rawget(L, -2);
+        if (lua_type(L, -1) == LUA_TSTRING) {
+            size_t length = 0;
+            const char* text = lua_tolstring(L, -1, &length);
+            base.assign(text, length);
+        }
+    }
+    lua_settop(L, top);
+    return base.empty() ? std::string(kDownloadBase) : base;
+}
+
+}  // namespace web
+
+int w_StartWebBrowser(lua_State* L) {
+    return script::guarded(L, "StartWebBrowser", [&] {
+        const std::string target = script::argText(L, 1);
+        if (target.empty()) {
+            return;
+        }
+        if (!platform::openWithDesktop(target)) {
+            log("Error: StartWebBrowser: xdg-open could not be started");
+        }
+    });
+}
+
+int w_GetUrl(lua_State* L) {
+    return script::guarded(
+        L, "GetUrl",
+        [&] {
+            const std::string path = script::argText(L, 1);
+            const std::string fileName = script::argText(L, 2);
+            const std::string address = web::downloadBase(setupState()) + path;
+            const platform::DownloadResult result = platform::downloadToFile(address, fileName);
+            if (result.status == platform::DownloadStatus::TransferCut) {
+                log("Error: GetUrl: download of " + address + " to " + fileName +
+                    " cut short: " + result.error);
+            }
+            lua_pushnumber(L, result.status == platform::DownloadStatus::Complete ? 1 : 0);
+            return 1;
+        },
+        [&] {
+            lua_pushnumber(L, 0);
+            return 1;
+        });
+}
+
+int w_GetHash(lua_State* L) {
+    return script::guarded(
+        L, "GetHash",
+        [&] {
+            const std::string data = script::argText(L, 1);
+            const int64_t n = script::argInt64(L, 2);
+            const size_t count =
+                n <= 0 ? 0 : static_cast<size_t>(std::min<uint64_t>(uint64_t(n), data.size()));
+            const std::string digest = Sha256::hexDigest(std::string_view(data).substr(0, count));
+            lua_pushlstring(L, digest.data(), digest.size());
+            return 1;
+        },
+        [&] {
+            lua_pushstring(L, "");
+            return 1;
+        });
+}
+
+}  // namespace vantor

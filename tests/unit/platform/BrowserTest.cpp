@@ -1,0 +1,103 @@
+// The launcher runs a stand-in xdg-open placed first on PATH; the stand-in
+// records the arguments it received.
+
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "platform/Browser.h"
+
+namespace vantor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool waitForFile(const fs::path& path) {
+    for (int i = 0; i < 200 && !fs::exists(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(path);
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "vantor_browser_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        const char* path = getenv("PATH");
+        oldPath_ = path ? path : "";
+    }
+    void TearDown() override {
+        setenv("PATH", oldPath_.c_str(), 1);
+        fs::remove_all(dir_);
+    }
+
+    // Puts a stand-in xdg-open first on PATH. It waits (at most 10 s) for the
+    // file "release", then writes its argument count and its arguments, each
+    // ended by a NUL byte, to "record".
+    void installStandIn() {
+        const fs::path bin = dir_ / "bin";
+        fs::create_directory(bin);
+        const fs::path script = bin / "xdg-open";
+        std::ofstream(script) << "#!/bin/sh\n"
+                              << "i=0\n"
+                              << "while [ ! -e '" << (dir_ / "release").string()
+                              << "' ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n"
+                              << "{ printf '%s\\0' \"$#\"; for a in \"$@\"; do printf '%s\\0' "
+                                 "\"$a\"; done; } > '"
+                              << (dir_ / "record.tmp").string() << "'\n"
+                              << "mv '" << (dir_ / "record.tmp").string() << "' '"
+                              << (dir_ / "record").string() << "'\n";
+        fs::permissions(script, fs::perms::owner_all);
+        setenv("PATH", (bin.string() + ":" + oldPath_).c_str(), 1);
+    }
+
+    fs::path dir_;
+    std::string oldPath_;
+};
+
+TEST_F(BrowserTest, HostileTextArrivesAsOneLiteralArgument) {
+    installStandIn();
+    const std::string marker = (dir_ / "pwned").string();
+    const std::string target = "http://x.example/a?b='c'\"d\"; touch " + marker + "; $(touch " +
+                               marker + ") `touch " + marker + "` & | > " + marker + " \\n";
+
+    ASSERT_TRUE(platform::openWithDesktop(target));
+    // The launcher returned while the handler still waits for its release.
+    EXPECT_FALSE(fs::exists(dir_ / "record"));
+    std::ofstream(dir_ / "release").put('\n');
+
+    ASSERT_TRUE(waitForFile(dir_ / "record"));
+    EXPECT_EQ(readFile(dir_ / "record"), std::string("1") + '\0' + target + '\0');
+    EXPECT_FALSE(fs::exists(marker));
+
+    // The handler has been reaped by someone else: this process has no child
+    // left, zombie or not.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(BrowserTest, MissingHandlerIsReported) {
+    const fs::path empty = dir_ / "empty";
+    fs::create_directory(empty);
+    setenv("PATH", empty.c_str(), 1);
+    EXPECT_FALSE(platform::openWithDesktop("http://x.example/"));
+}
+
+}  // namespace
+}  // namespace vantor
