@@ -80,15 +80,15 @@ void EditState::mouseMoved(const OIS::MouseEvent& event) {
 
 void EditState::keyPressed(const OIS::KeyEvent& event) {
     if (event.key == OIS::KC_SYSRQ) {
-        states::runScript(ScriptCall("Screenshot").str());
+        states::runScript(ScriptCall(states::kScreenshot).str());
     }
     if (event.key == OIS::KC_ESCAPE) {
-        states::runScript(ScriptCall("EscPressed").str());
+        states::runScript(ScriptCall(states::kEscPressed).str());
     }
     if (event.key == OIS::KC_RETURN) {
-        states::runScript(ScriptCall("AvatarToCamera").str());
+        states::runScript(ScriptCall(states::kAvatarToCamera).str());
     }
-    states::runScript(states::keyStatement("KeyPressed", event));
+    states::runScript(states::keyStatement(states::kKeyPressed, event));
 }
 
 }  // namespace vantor

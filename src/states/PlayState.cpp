@@ -141,16 +141,16 @@ void PlayState::mouseMoved(const OIS::MouseEvent&) {
 
 void PlayState::keyPressed(const OIS::KeyEvent& event) {
     if (event.key == OIS::KC_SYSRQ) {
-        states::runScript(ScriptCall("Screenshot").str());
+        states::runScript(ScriptCall(states::kScreenshot).str());
     }
     if (event.key == OIS::KC_ESCAPE) {
-        states::runScript(ScriptCall("EscPressed").str());
+        states::runScript(ScriptCall(states::kEscPressed).str());
     }
-    states::runScript(states::keyStatement("KeyPressed", event));
+    states::runScript(states::keyStatement(states::kKeyPressed, event));
 }
 
 void PlayState::keyReleased(const OIS::KeyEvent& event) {
-    states::runScript(states::keyStatement("KeyReleased", event));
+    states::runScript(states::keyStatement(states::kKeyReleased, event));
 }
 
 }  // namespace vantor

@@ -7,6 +7,13 @@
 
 namespace vantor::states {
 
+// Names of the level functions the states call.
+constexpr const char* kScreenshot = "Screenshot";
+constexpr const char* kEscPressed = "EscPressed";
+constexpr const char* kAvatarToCamera = "AvatarToCamera";
+constexpr const char* kKeyPressed = "KeyPressed";
+constexpr const char* kKeyReleased = "KeyReleased";
+
 // Answers whether an OIS key code is held now. The states ask GameApp (and
 // through it the keyboard) unless a test gives them a query of its own.
 using KeyQuery = std::function<bool(int keyCode)>;
