@@ -6,6 +6,9 @@
 int main() {
     using vantor::bench::BenchRow;
     std::vector<BenchRow> rows = vantor::bench::runCollisionBench();
+    for (BenchRow& row : vantor::bench::runWorldBench()) {
+        rows.push_back(std::move(row));
+    }
     for (BenchRow& row : vantor::bench::runAvatarBench()) {
         rows.push_back(std::move(row));
     }

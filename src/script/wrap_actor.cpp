@@ -10,6 +10,7 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "world/ActorMessage.h"
 #include "world/NodeTransform.h"
@@ -30,7 +31,7 @@ Simulation* simulation() {
 Ogre::SceneNode* findNode(const char* function, const std::string& name) {
     GameApp* app = getApp();
     Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
-    Ogre::SceneNode* node = sceneMgr ? sceneMgr->getSceneNode(name, false) : nullptr;
+    Ogre::SceneNode* node = findSceneNode(sceneMgr, name);
     if (!node) {
         log(std::string("Error: ") + function + ": no scene node named " + name);
     }
@@ -116,7 +117,13 @@ int w_GetPosition(lua_State* L) {
                     log("Error: GetPosition: no camera named camera");
                     return pushZeroVector(L);
                 }
-                return pushVector(L, sceneMgr->getCamera(name)->getRealPosition());
+                // The camera sits at its carrier node's origin; read the node
+                // fresh, as the follow step moves it between frames.
+                Ogre::Camera* camera = sceneMgr->getCamera(name);
+                if (const Ogre::Node* carrier = camera->getParentNode()) {
+                    return pushVector(L, worldTransform(carrier).position);
+                }
+                return pushVector(L, camera->getRealPosition());
             }
             Ogre::SceneNode* node = findNode("GetPosition", name);
             if (!node) {

@@ -18,6 +18,9 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/SceneLookup.h"
+#include "collision/CollisionGeom.h"
+#include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
 #include "world/NodeTransform.h"
 
@@ -110,9 +113,9 @@ Actor::~Actor() {
         if (collisionGeometry_) {
             removeCollisionGeom();
         }
-        // By name, as the node may have been replaced behind the actor's back.
-        if (node_ && sceneMgr_->hasSceneNode(name_)) {
-            sceneMgr_->destroySceneNode(name_);
+        // Only while the node of the actor's name is still the actor's own.
+        if (node_ && findSceneNode(sceneMgr_, name_) == node_) {
+            sceneMgr_->destroySceneNode(node_);
         }
     } catch (const std::exception& e) {
         log("Error: ~Actor(" + name_ + "): " + e.what());
@@ -183,7 +186,7 @@ void Actor::attachTo(const std::string& parentName, const std::string& mode) {
             oldParent->removeChild(node_);
         }
     }
-    Ogre::SceneNode* parent = sceneMgr_->getSceneNode(parentName, false);
+    Ogre::SceneNode* parent = findSceneNode(sceneMgr_, parentName);
     if (!parent) {
         log(kNoParentNode + parentName);
         return;
@@ -478,7 +481,7 @@ void Actor::update() {
 
 void Actor::updateCollisionGeometry() {
     if (collisionGeometry_) {
-        // WIRE(CollisionMgr): collisionGeometry_->update();
+        collisionGeometry_->update();
     }
 }
 
@@ -486,25 +489,41 @@ void Actor::updateCollisionGeometry() {
 // The geometry is owned by the collision manager and registered under the
 // actor's name; the actor only keeps the pointer.
 
+namespace {
+CollisionMgr* collisionMgr() {
+    GameApp* app = getApp();
+    return app ? app->getCollisionMgr() : nullptr;
+}
+}  // namespace
+
 void Actor::removeCollisionGeom() {
-    // WIRE(CollisionMgr): getApp()->getCollisionMgr()->removeGeom(name_);
+    if (CollisionMgr* mgr = collisionMgr()) {
+        mgr->removeGeom(name_);
+    }
     collisionGeometry_ = nullptr;
 }
 
 void Actor::createCollisionGeom(const std::string& meshName, const std::string& spaceName) {
-    // WIRE(CollisionMgr):
-    //   CollisionMgr* mgr = getApp()->getCollisionMgr();
-    //   collisionGeometry_ = mgr->createGeom(name_, meshName);
-    //   if (node_) collisionGeometry_->setNode(node_);
-    //   mgr->addGeomToSpace(spaceName, collisionGeometry_);
-    (void)meshName;
-    (void)spaceName;
+    CollisionMgr* mgr = collisionMgr();
+    if (!mgr) {
+        return;
+    }
+    collisionGeometry_ = mgr->createGeom(name_, meshName);
+    if (!collisionGeometry_) {
+        log("Error: Actor::setCollisionGeometry(" + name_ + "): no collision mesh from " +
+            meshName);
+        return;
+    }
+    if (node_) {
+        collisionGeometry_->setNode(node_);
+    }
+    mgr->addGeomToSpace(spaceName, collisionGeometry_);
 }
 
 void Actor::bindCollisionGeom() {
     if (collisionGeometry_) {
-        // WIRE(CollisionMgr): collisionGeometry_->setNode(node_);
-        //                     collisionGeometry_->update();
+        collisionGeometry_->setNode(node_);
+        collisionGeometry_->update();
     }
 }
 

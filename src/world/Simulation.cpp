@@ -10,6 +10,8 @@
 #include "app/GameApp.h"
 #include "app/Log.h"
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
+#include "collision/CollisionResult.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
@@ -307,11 +309,13 @@ void Simulation::updateCamera() {
 }
 
 std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
-    // WIRE(CollisionMgr): the names CollisionMgr::collisionTest(callback.name1,
-    // callback.name2, callback.wantList) reports: every touching node's name
-    // with wantList, else the one name it picks. Nothing touches until then.
-    (void)callback;
-    return {};
+    GameApp* app = getApp();
+    CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
+    if (!mgr || mgr->collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
+        return {};
+    }
+    const CollisionResult& result = mgr->getQueryResult();
+    return callback.wantList ? result.hitNames : std::vector<std::string>{result.hitName};
 }
 
 }  // namespace vantor

@@ -23,10 +23,10 @@ class Avatar;
 class OverlayMgr;
 
 // The world of the running level, advanced in fixed 20 ms ticks of its own
-// clock that catch up with the application clock. Owns the actors, the timed
-// message queue, the named splines and the collision callbacks (and, once
-// they exist, the avatar and the overlay manager). Created once by GameApp;
-// level loading clears it. Main thread only.
+// clock that catch up with the application clock. Owns the overlay manager,
+// the actors, the timed message queue, the named splines and the collision
+// callbacks (and, once it exists, the avatar). Created once by GameApp; level
+// loading clears it. Main thread only.
 class Simulation {
 public:
     // Milliseconds of simulation time per tick.

@@ -8,17 +8,18 @@
 #include <lua.h>
 #include <lualib.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/GameApp.h"
+#include "collision/CollisionMgr.h"
 #include "platform/Clock.h"
 #include "script/ScriptVM.h"
 #include "script/wrap_actor.h"
+#include "script/wrap_collision.h"
 #include "script/wrap_spline.h"
+#include "support/TestGame.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
 #include "world/Simulation.h"
@@ -28,24 +29,12 @@ namespace {
 
 using Ogre::Vector3;
 
-std::string makeTempDir() {
-    char pattern[] = "/tmp/vantor_world_XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
 class SimulationClockTest : public ::testing::Test {
 protected:
-    SimulationClockTest() : dir(makeTempDir()) {
-        std::ofstream(dir + "/setup.lua") << "setup = { startlevel = 'level.lua', resourcedir = '"
-                                          << dir << "/', music = 0, sleeptime = 0 }\n";
-        std::ofstream(dir + "/level.lua") << "-- empty level\n";
-        AppOptions options;
-        options.headless = true;
-        options.clock = &clock;
-        options.resourceDir = dir;
-        options.logFile = dir + "/Ogre.log";
-        app = std::make_unique<GameApp>(options);
+    SimulationClockTest()
+        : game(test::TestGame::defaultSetup("level.lua"), {{"level.lua", "-- empty level\n"}}),
+          clock(game.clock()) {
+        app = &game.start();
         sim = app->getSimulation();
         if (!sim) {
             return;  // SetUp skips
@@ -75,11 +64,7 @@ protected:
         }
     }
 
-    ~SimulationClockTest() override {
-        logs.reset();
-        app.reset();
-        std::system(("rm -rf '" + dir + "'").c_str());
-    }
+    ~SimulationClockTest() override { logs.reset(); }
 
     lua_State* lua() { return app->getScriptVM("lua")->state(); }
 
@@ -119,9 +104,9 @@ protected:
         }
     }
 
-    platform::ManualClock clock{1000};
-    std::string dir;
-    std::unique_ptr<GameApp> app;
+    test::TestGame game;
+    platform::ManualClock& clock;
+    GameApp* app = nullptr;
     Simulation* sim = nullptr;
     std::unique_ptr<test::LogCapture> logs;
 };
@@ -259,6 +244,45 @@ TEST_F(SimulationClockTest, ActorMessagesDriveActorsThroughTicks) {
     EXPECT_NEAR(0.8, number("x"), 1e-4);
 }
 
+TEST_F(SimulationClockTest, CollisionCallbacksRunWhileGeometryTouches) {
+    // A floor in the space "Trigger" and a wall crossing it, as two actors.
+    auto& meshes = Ogre::MeshManager::getSingleton();
+    meshes.createPlane("floor.mesh", "General", Ogre::Plane(Vector3::UNIT_Y, 0), 10, 10, 1, 1, true,
+                       1, 1, 1, Vector3::UNIT_Z);
+    meshes.createPlane("wall.mesh", "General", Ogre::Plane(Vector3::UNIT_Z, 0), 4, 4);
+    app->getCollisionMgr()->createSpace("Trigger", "");
+    run("AddActor('floor'); AddActor('wall')");
+    run("AddActorMessage('floor', 0, 0, 'LevelRoot')");
+    run("AddActorMessage('floor', 0, 4, 'floor.mesh', 'Trigger')");
+    // The wall's geometry comes before its node: bound on attach.
+    run("AddActorMessage('wall', 0, 4, 'wall.mesh', 'Solid')");
+    run("AddActorMessage('wall', 0, 0, 'LevelRoot')");
+    run("function One(name) one = name; ones = (ones or 0) + 1 end");
+    run("function All(names) all = names; alls = (alls or 0) + 1 end");
+    sim->registerCollisionCallback("wall", "Trigger", "One", false);
+    lua_register(lua(), "RegisterCollisionCallback", w_RegisterCollisionCallback);
+    run("RegisterCollisionCallback('wall', 'Trigger', 'All', 1)");
+    ASSERT_EQ(2u, sim->getCollisionCallbacks().size());
+
+    clock.advance(39);
+    EXPECT_EQ((std::vector<uint32_t>{20, 40}), frameTicks());
+    EXPECT_EQ("floor", text("one"));
+    EXPECT_EQ(2, number("ones"));
+    run("first = all[1]; count = table.getn(all)");
+    EXPECT_EQ("floor", text("first"));
+    EXPECT_EQ(1, number("count"));
+    EXPECT_EQ(2, number("alls"));
+
+    // Lifted clear of the floor, the wall touches nothing: no more calls.
+    run("AddActorMessage('wall', 0, 1, 'SetLocal', '', 0, 10, 0)");
+    clock.advance(20);
+    frameTicks();
+    EXPECT_EQ(2, number("ones"));
+    // Removing the actor removes its geometry.
+    run("RemoveActor('wall')");
+    EXPECT_EQ(nullptr, app->getCollisionMgr()->getGeom("wall"));
+}
+
 TEST_F(SimulationClockTest, SceneNodeFunctions) {
     Ogre::SceneNode* level = app->getSceneManager()->getSceneNode("LevelRoot");
     Ogre::SceneNode* parent = level->createChildSceneNode("parent", Vector3(10, 0, 0));
@@ -279,6 +303,14 @@ TEST_F(SimulationClockTest, SceneNodeFunctions) {
                             Ogre::Degree(0.001f)));
     EXPECT_TRUE(
         once.equals(Ogre::Quaternion(Ogre::Degree(90), Vector3::UNIT_Y), Ogre::Degree(0.01f)));
+
+    // "camera" is the camera, whatever the flag says.
+    Ogre::SceneNode* carrier = app->getSceneManager()->getCamera("camera")->getParentSceneNode();
+    ASSERT_NE(nullptr, carrier);
+    carrier->setPosition(7, 8, 9);
+    run("cx, cy, cz = GetPosition('camera', 1)");
+    EXPECT_EQ(7, number("cx"));
+    EXPECT_EQ(9, number("cz"));
 
     run("p = GetParent('child')");
     EXPECT_EQ("parent", text("p"));
