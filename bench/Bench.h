@@ -15,5 +15,6 @@ struct BenchRow {
 // Each subsystem's benchmark returns its rows; bench_main.cpp runs them all.
 std::vector<BenchRow> runCollisionBench();
 std::vector<BenchRow> runWorldBench();
+std::vector<BenchRow> runAvatarBench();
 
 }  // namespace vantor::bench

@@ -19,6 +19,9 @@
 #include "platform/WindowEvents.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
+#include "states/EditState.h"
+#include "states/InputHandler.h"
+#include "states/PlayState.h"
 #include "world/Simulation.h"
 
 namespace vantor {
@@ -86,6 +89,7 @@ GameApp::GameApp(const AppOptions& options) {
         }
 
         createStartupScene();
+        createGameStates();
     } catch (...) {
         // A half-built application is torn down in the same order as a whole
         // one, so nothing outlives the objects it depends on.
@@ -101,7 +105,11 @@ GameApp::~GameApp() {
 void GameApp::teardown() {
     log("~GameApp()");
     log("delete editState");
+    states_.clear();
+    editState_.reset();
+    playState_.reset();
     log("delete handler");
+    handler_.reset();
     log("delete simulation");
     // The pointer stays set while the simulation is deleted, so its own
     // teardown lines still carry its clock; lines after this have no prefix.
@@ -150,6 +158,10 @@ bool GameApp::run() {
 
 void GameApp::frame() {
     platform::sleepMs(static_cast<int>(sleepTime_));
+
+    if (handler_) {
+        handler_->capture();
+    }
 
     if (!headless_) {
         platform::pumpWindowEvents();

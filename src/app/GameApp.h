@@ -108,7 +108,13 @@ public:
     // Runs once before every simulation step; false stops stepping.
     bool updateState();
     void leaveEditMode();
+    // False without an input handler (headless applications).
     bool isKeyDown(int keyCode);
+    // Top of the stack, or null when it is empty.
+    GameState* getCurrentState() const;
+    InputHandler* getInputHandler() { return handler_.get(); }
+    PlayState* getPlayState() { return playState_.get(); }
+    EditState* getEditState() { return editState_.get(); }
 
     // Sound forwarding: without a sound system these do nothing and return 0.
     // File names are appended to the music directory.
@@ -159,7 +165,10 @@ private:
     std::unique_ptr<Simulation> simulation_;
     std::unique_ptr<CSound> sound_;
     std::unique_ptr<CameraController> camera_;
-    std::vector<GameState*> states_;
+    std::unique_ptr<InputHandler> handler_;  // null when headless
+    std::unique_ptr<EditState> editState_;
+    std::unique_ptr<PlayState> playState_;
+    std::vector<GameState*> states_;  // owns nothing; back() is current
 
     bool running_ = true;
     bool restart_ = false;

@@ -9,6 +9,7 @@
 #include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
+#include "states/GameState.h"
 #include "world/Simulation.h"
 
 // The sun and the start-up camera use the light's and camera's own transform,
@@ -81,6 +82,9 @@ void GameApp::loadLevel(const std::string& requested) {
         }
     }
 
+    if (!currentLevel_.empty() && simulation_) {
+        simulation_->resetAvatar();
+    }
     if (camera_) {
         camera_->detach();
     }
@@ -134,6 +138,10 @@ void GameApp::loadLevel(const std::string& requested) {
     }
     currentLevel_ = level;
     pendingLevel_.clear();
+    if (!states_.empty()) {
+        // An edit state returns to play at its next update.
+        states_.back()->leave();
+    }
     log("LoadLevel(" + level + ") end at: " + std::to_string(getTime()));
 }
 

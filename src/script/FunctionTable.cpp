@@ -1,6 +1,7 @@
 #include "script/FunctionTable.h"
 
 #include "script/wrap_actor.h"
+#include "script/wrap_avatar.h"
 #include "script/wrap_collision.h"
 #include "script/wrap_engine.h"
 #include "script/wrap_overlay.h"
@@ -42,6 +43,7 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"RayTest", w_RayTest},
         {"CollisionTest", w_CollisionTest},
         {"RegisterCollisionCallback", w_RegisterCollisionCallback},
+        {"SetCameraDampening", w_SetCameraDampening},
         {"SetPosition", w_SetPosition},
         {"GetPosition", w_GetPosition},
         {"SetRotation", w_SetRotation},
@@ -49,6 +51,9 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"AddActor", w_AddActor},
         {"AddActorMessage", w_AddActorMessage},
         {"RemoveActor", w_RemoveActor},
+        {"SetAvatarState", w_SetAvatarState},
+        {"ResetBody", w_ResetBody},
+        {"SetAmbientForce", w_SetAmbientForce},
         {"CreatePanel", w_CreatePanel},
         {"DestroyPanel", w_DestroyPanel},
         {"AddElement", w_AddElement},

@@ -16,6 +16,7 @@
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "world/Actor.h"
+#include "world/Avatar.h"
 
 namespace vantor {
 
@@ -53,13 +54,13 @@ Simulation::Simulation(Ogre::SceneManager* sceneMgr) : sceneMgr_(sceneMgr) {
             sceneMgr_ = app->getSceneManager();
         }
     }
-    // AVATAR: avatar_ = std::make_unique<Avatar>(); (before the overlay manager)
+    avatar_ = std::make_unique<Avatar>(*this, sceneMgr_);
     overlayMgr_ = std::make_unique<OverlayMgr>();
 }
 
 Simulation::~Simulation() {
     log(kDeleteAvatar);
-    // AVATAR: avatar_.reset();
+    avatar_.reset();
     clear();
     log(kDeleteOverlayMgr);
     overlayMgr_.reset();
@@ -172,6 +173,10 @@ void Simulation::clear() {
     log(kDeleteCallbacks);
     collisionCallbacks_.clear();
 
+    if (avatar_) {
+        avatar_->levelCleared();
+    }
+
     time_ = 0;
     ticksThisFrame_ = 0;
     fallingBehind_ = false;
@@ -270,8 +275,29 @@ void Simulation::checkCollisionCallbacks() {
 // --- subsystems driven by the tick -----------------------------------------
 
 void Simulation::stepAvatar() {
-    // AVATAR: three physics steps of 1/150 s (the float 0.0066666668) per tick:
-    //   for (int i = 0; i < 3; ++i) avatar_->step(1.0f / 150.0f);
+    for (int i = 0; i < Avatar::kStepsPerTick; ++i) {
+        avatar_->step(Avatar::kStepSeconds);
+    }
+}
+
+void Simulation::setAvatarState(int state) {
+    avatar_->setState(state);
+}
+
+void Simulation::setAvatarMove(const Ogre::Vector3& move) {
+    avatar_->setMove(move);
+}
+
+void Simulation::setAmbientForce(const Ogre::Vector3& force) {
+    avatar_->setAmbientForce(force);
+}
+
+void Simulation::turnAvatar(float degrees) {
+    avatar_->turn(degrees);
+}
+
+void Simulation::resetAvatar() {
+    avatar_->reset();
 }
 
 void Simulation::updateCamera() {

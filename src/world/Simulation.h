@@ -19,6 +19,7 @@ class SimpleSpline;
 namespace vantor {
 
 class Actor;
+class Avatar;
 class OverlayMgr;
 
 // The world of the running level, advanced in fixed 20 ms ticks of its own
@@ -77,8 +78,14 @@ public:
     // Runs the function of every registered callback whose test touches.
     void checkCollisionCallbacks();
 
-    // AVATAR: setAvatarState, setAvatarMove, setAmbientForce, turnAvatar and
-    // resetAvatar forward to the Avatar once it exists.
+    // Avatar control, forwarded to the Avatar (see Avatar for the rules).
+    void setAvatarState(int state);
+    void setAvatarMove(const Ogre::Vector3& move);
+    void setAmbientForce(const Ogre::Vector3& force);
+    void turnAvatar(float degrees);
+    void resetAvatar();
+    // Never null between construction and destruction.
+    Avatar* getAvatar() { return avatar_.get(); }
 
     // The script panels and named overlays of the level; never null.
     OverlayMgr* getOverlayMgr() { return overlayMgr_.get(); }
@@ -105,8 +112,8 @@ private:
     // callback.name1 now; empty when nothing touches.
     std::vector<std::string> touchingNames(const CollisionCallback& callback);
 
-    uint32_t time_ = 0;  // milliseconds; advanced by kTickMs per tick
-    // AVATAR: std::unique_ptr<Avatar> avatar_; made first in the constructor.
+    uint32_t time_ = 0;               // milliseconds; advanced by kTickMs per tick
+    std::unique_ptr<Avatar> avatar_;  // made first
     std::map<std::string, std::unique_ptr<Actor>> actors_;  // ordered by name
     std::vector<ActorMessage> messages_;                    // insertion order
     std::vector<CollisionCallback> collisionCallbacks_;     // registration order

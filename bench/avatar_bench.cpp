@@ -1,0 +1,123 @@
+// The avatar's share of a tick: its three physics steps of 1/150 s, walking
+// and turning over a terrain of about 20k triangles in "Solid", inside a
+// headless application.
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+#include "Bench.h"
+#include "collision/CollisionMgr.h"
+#include "collision/TestMeshes.h"
+#include "support/TestGame.h"
+#include "world/Actor.h"
+#include "world/Avatar.h"
+#include "world/Simulation.h"
+
+namespace vantor::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kGrid = 100;  // 100 x 100 quads = 20,000 triangles
+
+// Gentle hills, unit quads, facing +Y.
+void makeHills(const std::string& name) {
+    const int side = kGrid + 1;
+    std::vector<Ogre::Vector3> vertices;
+    for (int z = 0; z < side; ++z) {
+        for (int x = 0; x < side; ++x) {
+            vertices.emplace_back(float(x), 0.5f * std::sin(x * 0.3f) * std::cos(z * 0.2f),
+                                  float(z));
+        }
+    }
+    test::SubMeshSpec grid;
+    grid.shared = true;
+    grid.use32BitIndices = true;
+    for (int z = 0; z < kGrid; ++z) {
+        for (int x = 0; x < kGrid; ++x) {
+            const uint32_t v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
+            grid.indices.insert(grid.indices.end(), {v00, v01, v10, v10, v01, v11});
+        }
+    }
+    test::makeMesh(name, vertices, {grid});
+}
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(p * double(values.size() - 1))];
+}
+
+}  // namespace
+
+std::vector<BenchRow> runAvatarBench() {
+    std::vector<BenchRow> rows;
+    test::TestGame game(test::TestGame::defaultSetup(), {{"start.lua", "-- empty\n"}});
+    GameApp& app = game.start();
+    Ogre::SceneManager* scene = app.getSceneManager();
+    Ogre::SceneNode* levelRoot = scene->getRootSceneNode()->createChildSceneNode("LevelRoot");
+    levelRoot->createChildSceneNode("ROT1");
+    game.run(
+        "function StartWalk() end function EndWalk() end function StartJump() end "
+        "function EndJump() end function BumpedIntoSomething(d) end");
+
+    makeHills("hills");
+    CollisionMgr* mgr = app.getCollisionMgr();
+    mgr->createSpace("Solid", "");
+    CollisionGeom* geom = mgr->createGeom("Hills", "hills");
+    geom->setNode(levelRoot->createChildSceneNode("Hills"));
+    geom->update();
+    mgr->addGeomToSpace("Solid", geom);
+    rows.push_back(
+        {"avatar terrain", double(mgr->getMesh("hills")->indexCount() / 3), "triangles"});
+
+    {
+        Simulation sim(scene);
+        Actor* actor = sim.addActor("_AVATAR");
+        actor->attachTo("LevelRoot", "Keep");
+        actor->setPosition("", Ogre::Vector3(50, 2, 50));
+        Avatar* avatar = sim.getAvatar();
+
+        auto tick = [&] {
+            for (int i = 0; i < Avatar::kStepsPerTick; ++i) {
+                avatar->step(Avatar::kStepSeconds);
+            }
+        };
+        for (int i = 0; i < 200; ++i) {
+            tick();  // land and settle
+        }
+        auto measure = [&](bool walking) {
+            std::vector<double> ticks;
+            for (int i = 0; i < 2000; ++i) {
+                avatar->setMove(walking ? Ogre::Vector3(5, i % 100 == 0 ? 0.4f : 0, 0)
+                                        : Ogre::Vector3::ZERO);
+                if (walking) {
+                    avatar->turn(1.0f);
+                }
+                const auto start = Clock::now();
+                tick();
+                ticks.push_back(
+                    std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+            }
+            return ticks;
+        };
+        const std::vector<double> walk = measure(true);
+        const std::vector<double> rest = measure(false);
+        rows.push_back({"avatar: 3 steps per tick, walking+turning+jumping (median)",
+                        percentile(walk, 0.5), "us"});
+        rows.push_back({"avatar: 3 steps per tick, walking+turning+jumping (99th pct)",
+                        percentile(walk, 0.99), "us"});
+        rows.push_back(
+            {"avatar: 3 steps per tick, standing (median)", percentile(rest, 0.5), "us"});
+        rows.push_back({"avatar: ground after the run is the terrain (1 = yes)",
+                        avatar->getGroundNode() == scene->getSceneNode("Hills") ? 1.0 : 0.0, ""});
+    }
+    game.stop();
+    return rows;
+}
+
+}  // namespace vantor::bench

@@ -1,0 +1,57 @@
+#include "script/wrap_avatar.h"
+
+#include "app/GameApp.h"
+#include "camera/CameraController.h"
+#include "script/ScriptFunction.h"
+#include "world/Simulation.h"
+
+namespace vantor {
+
+using script::argInt;
+using script::argNumber;
+
+namespace {
+Simulation* simulation() {
+    GameApp* app = getApp();
+    return app ? app->getSimulation() : nullptr;
+}
+
+float argFloat(lua_State* L, int index) {
+    return static_cast<float>(argNumber(L, index));
+}
+}  // namespace
+
+int w_SetCameraDampening(lua_State* L) {
+    return script::guarded(L, "SetCameraDampening", [&] {
+        GameApp* app = getApp();
+        if (CameraController* camera = app ? app->getCamera() : nullptr) {
+            camera->setDampening(argFloat(L, 1));
+        }
+    });
+}
+
+int w_SetAvatarState(lua_State* L) {
+    return script::guarded(L, "SetAvatarState", [&] {
+        if (Simulation* sim = simulation()) {
+            sim->setAvatarState(argInt(L, 1));
+        }
+    });
+}
+
+int w_ResetBody(lua_State* L) {
+    return script::guarded(L, "ResetBody", [&] {
+        if (Simulation* sim = simulation()) {
+            sim->resetAvatar();
+        }
+    });
+}
+
+int w_SetAmbientForce(lua_State* L) {
+    return script::guarded(L, "SetAmbientForce", [&] {
+        if (Simulation* sim = simulation()) {
+            sim->setAmbientForce(Ogre::Vector3(argFloat(L, 1), argFloat(L, 2), argFloat(L, 3)));
+        }
+    });
+}
+
+}  // namespace vantor

@@ -1,0 +1,156 @@
+#include "states/PlayState.h"
+
+#include <OgreCamera.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "app/Config.h"
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "app/SceneLookup.h"
+#include "camera/CameraController.h"
+#include "script/ScriptCall.h"
+#include "world/Simulation.h"
+
+// The camera's own position is what the edit state flies; OGRE 1.12 marks the
+// camera-relative calls deprecated in favour of scene nodes.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace vantor {
+
+namespace {
+const char* const kEnteredText = "PlayState entered";
+const char* const kAvatarNode = "_AVATAR";
+const char* const kFollowNode = "_FollowCamera1";
+constexpr float kTurnStep = 0.1f;     // turn rate change per step
+constexpr float kTurnDegrees = 4.0f;  // degrees per step at full rate (0.05 * 80)
+constexpr float kForwardSpeed = 5.0f;
+constexpr float kBackwardSpeed = -2.5f;
+constexpr float kJumpRequest = 0.4f;
+}  // namespace
+
+PlayState::PlayState(GameState* editState, states::KeyQuery keys, Simulation* simulation)
+    : keys_(std::move(keys)), editState_(editState), simulation_(simulation) {
+    if (GameApp* app = getApp()) {
+        camera_ = app->getCamera();
+        sceneMgr_ = app->getSceneManager();
+    }
+}
+
+Simulation* PlayState::simulation() const {
+    if (simulation_) {
+        return simulation_;
+    }
+    GameApp* app = getApp();
+    return app ? app->getSimulation() : nullptr;
+}
+
+void PlayState::enter() {
+    if (GameApp* app = getApp()) {
+        app->setDebugText(kEnteredText);
+    }
+    turnRate_ = 0.0f;
+    followAvatar();
+}
+
+void PlayState::exit() {
+    if (camera_) {
+        camera_->setMode(Free);
+    }
+}
+
+void PlayState::resume() {
+    if (camera_) {
+        camera_->getCamera()->setPosition(Ogre::Vector3::ZERO);
+    }
+    followAvatar();
+}
+
+void PlayState::followAvatar() {
+    Ogre::SceneNode* avatar = findSceneNode(sceneMgr_, kAvatarNode);
+    Ogre::SceneNode* follow = findSceneNode(sceneMgr_, kFollowNode);
+    if (!avatar) {
+        log(std::string("Error: PlayState: the level has no scene node ") + kAvatarNode);
+    }
+    if (!follow) {
+        log(std::string("Error: PlayState: the level has no scene node ") + kFollowNode);
+    }
+    if (!camera_ || !avatar) {
+        return;  // the camera stays as the level load left it
+    }
+    camera_->setTarget(avatar);
+    // Without a follow point the camera keeps looking at the avatar from
+    // where it stands, as CameraController::attach leaves it.
+    if (follow) {
+        camera_->setMode(Follow);
+        camera_->setFollowNode(follow);
+    }
+}
+
+bool PlayState::update() {
+    Simulation* sim = simulation();
+    const bool left = held(OIS::KC_LEFT) || held(OIS::KC_A);
+    const bool right = held(OIS::KC_RIGHT) || held(OIS::KC_D);
+    if (left) {
+        turnRate_ = std::min(turnRate_ + kTurnStep, 1.0f);
+        if (sim) {
+            sim->turnAvatar(turnRate_ * kTurnDegrees);
+        }
+    }
+    if (right) {
+        turnRate_ = std::max(turnRate_ - kTurnStep, -1.0f);
+        if (sim) {
+            sim->turnAvatar(turnRate_ * kTurnDegrees);
+        }
+    }
+    if (!left && !right) {
+        turnRate_ = 0.0f;
+    }
+
+    Ogre::Vector3 move = Ogre::Vector3::ZERO;
+    if (held(OIS::KC_SPACE)) {
+        move.y = kJumpRequest;
+    }
+    if (held(OIS::KC_UP) || held(OIS::KC_W)) {
+        move.x = kForwardSpeed;
+    }
+    // Backward wins when both are held.
+    if (held(OIS::KC_DOWN) || held(OIS::KC_S)) {
+        move.x = kBackwardSpeed;
+    }
+    if (sim) {
+        sim->setAvatarMove(move);
+    }
+    return false;
+}
+
+void PlayState::mouseMoved(const OIS::MouseEvent&) {
+    GameApp* app = getApp();
+    if (!app) {
+        return;
+    }
+    if (getStringValue(app->getScriptVM("lua"), "Level", "editstateallowed") == "1") {
+        if (editState_) {
+            app->pushState(editState_);
+        }
+    }
+}
+
+void PlayState::keyPressed(const OIS::KeyEvent& event) {
+    if (event.key == OIS::KC_SYSRQ) {
+        states::runScript(ScriptCall(states::kScreenshot).str());
+    }
+    if (event.key == OIS::KC_ESCAPE) {
+        states::runScript(ScriptCall(states::kEscPressed).str());
+    }
+    states::runScript(states::keyStatement(states::kKeyPressed, event));
+}
+
+void PlayState::keyReleased(const OIS::KeyEvent& event) {
+    states::runScript(states::keyStatement(states::kKeyReleased, event));
+}
+
+}  // namespace vantor

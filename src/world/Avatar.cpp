@@ -1,0 +1,462 @@
+#include "world/Avatar.h"
+
+#include <OgreMath.h>
+#include <OgreQuaternion.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+#include <OgreStringConverter.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/GameApp.h"
+#include "app/Log.h"
+#include "app/SceneLookup.h"
+#include "collision/CollisionMgr.h"
+#include "collision/OdeRuntime.h"
+#include "script/ScriptCall.h"
+#include "script/ScriptVM.h"
+#include "world/Actor.h"
+#include "world/NodeTransform.h"
+#include "world/Simulation.h"
+
+namespace vantor {
+
+namespace {
+
+const char* const kAvatarName = "_AVATAR";
+const char* const kRot1 = "ROT1";
+const char* const kLevelRoot = "LevelRoot";
+const char* const kSolid = "Solid";
+const char* const kKeep = "Keep";
+const char* const kBumpLog = "Bump depth: ";
+
+const char* const kStartJump = "StartJump";
+const char* const kEndJump = "EndJump";
+const char* const kStartWalk = "StartWalk";
+const char* const kEndWalk = "EndWalk";
+const char* const kBumped = "BumpedIntoSomething";
+
+const Ogre::Vector3 kStartPosition(-25.0f, 1.0f, -30.0f);
+const Ogre::Vector3 kResetPosition(0.0f, 0.25f, 0.0f);
+
+constexpr double kDensity = 5.0;
+constexpr double kMaxCorrectingSpeed = 0.3;  // units/s
+constexpr int kMaxContacts = 15;
+// Steps the last ground is kept while nothing is touched.
+constexpr int kGroundGrace = 15;
+// A jump pushes while the counter is below this, ...
+constexpr int kJumpPushSteps = 16;
+// ... and ends on the ground once the counter has passed this.
+constexpr int kJumpEndSteps = 20;
+constexpr float kWalkRamp = 0.1f;  // units/s per step
+constexpr float kReleaseDamping = 0.95f;
+constexpr float kMaxUpwardSpeed = 5.0f;  // units/s
+constexpr double kAngularDamping = 0.4;
+constexpr float kAirTurnFactor = 0.3f;
+// Contacts this far below the node's centre (the sphere's centre) are ground.
+constexpr float kGroundMargin = 0.1f;
+constexpr float kNoGround = 999999.875f;
+constexpr double kBumpMinDepth = 0.02;
+constexpr uint32_t kBumpIntervalMs = 500;
+
+enum MissingBit : unsigned {
+    kMissingActor = 1u << 0,
+    kMissingRot1 = 1u << 1,
+    kMissingLevelRoot = 1u << 2,
+    kMissingSolid = 1u << 3,
+    kMissingGround = 1u << 4,
+};
+
+// Scripts can hand in NaN or infinity (0/0 in Lua); one such value in the body
+// would spread to the avatar's node and the camera for good.
+bool finite(const Ogre::Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+Ogre::Vector3 toVector(const dReal* v) {
+    return Ogre::Vector3(static_cast<float>(v[0]), static_cast<float>(v[1]),
+                         static_cast<float>(v[2]));
+}
+
+}  // namespace
+
+Avatar::Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr)
+    : simulation_(simulation), sceneMgr_(sceneMgr) {
+    ensureOdeInitialised();
+    world_ = dWorldCreate();
+    contactGroup_ = dJointGroupCreate(0);
+    dWorldSetGravity(world_, 0, -9.81, 0);
+    dWorldSetERP(world_, 0.5);
+    // ODE lets contacts push a sunken body out as fast as the error demands:
+    // after a fall from a metre or more the sphere would pop up out of the
+    // ground and stay clear of it longer than the ground grace, so every
+    // landing would be reported twice. Pushing out no faster than this keeps
+    // a landing one landing; the sphere rests at the same place.
+    dWorldSetContactMaxCorrectingVel(world_, kMaxCorrectingSpeed);
+
+    body_ = dBodyCreate(world_);
+    dMass mass;
+    dMassSetZero(&mass);
+    dMassSetSphere(&mass, kDensity, kRadius);
+    dBodySetMass(body_, &mass);
+    dBodySetPosition(body_, kStartPosition.x, kStartPosition.y, kStartPosition.z);
+
+    // The sphere hangs kRadius above the body's origin through a geom offset
+    // (ODE's replacement for the deprecated geom transform).
+    space_ = dSimpleSpaceCreate(nullptr);
+    sphere_ = dCreateSphere(space_, kRadius);
+    dGeomSetBody(sphere_, body_);
+    dGeomSetOffsetPosition(sphere_, 0, kRadius, 0);
+}
+
+Avatar::~Avatar() {
+    // The space destroys the sphere with it.
+    dSpaceDestroy(space_);
+    dJointGroupDestroy(contactGroup_);
+    dWorldDestroy(world_);
+}
+
+void Avatar::setMove(const Ogre::Vector3& move) {
+    if (state_ == Frozen || !finite(move)) {
+        return;
+    }
+    moveRequest_ = state_ == Locked ? Ogre::Vector3::ZERO : move;
+}
+
+void Avatar::setAmbientForce(const Ogre::Vector3& force) {
+    if (state_ != Frozen && finite(force)) {
+        ambientForce_ = force;
+    }
+}
+
+void Avatar::turn(float degrees) {
+    if (state_ == Frozen || state_ == Locked || !std::isfinite(degrees)) {
+        return;
+    }
+    yaw_ += state_ == Air ? kAirTurnFactor * degrees : degrees;
+}
+
+void Avatar::reset() {
+    yaw_ = 0.0f;
+    jumpCounter_ = 0;
+    lastBumpTime_ = 0;
+    landed_ = false;
+    walking_ = false;
+    state_ = Air;
+    dBodySetPosition(body_, kResetPosition.x, kResetPosition.y, kResetPosition.z);
+    if (Actor* actor = simulation_.findActor(kAvatarName)) {
+        if (actor->getNode()) {
+            actor->setPosition("", kResetPosition);
+        }
+    }
+    const dQuaternion identity = {1, 0, 0, 0};
+    dBodySetQuaternion(body_, identity);
+    dBodySetLinearVel(body_, 0, 0, 0);
+    dBodySetAngularVel(body_, 0, 0, 0);
+    dBodySetForce(body_, 0, 0, 0);
+    dBodySetTorque(body_, 0, 0, 0);
+    ambientForce_ = Ogre::Vector3::ZERO;
+}
+
+void Avatar::levelCleared() {
+    groundNode_ = nullptr;
+    reportedMissing_ = 0;
+}
+
+Ogre::Vector3 Avatar::getLinearVelocity() const {
+    return toVector(dBodyGetLinearVel(body_));
+}
+
+Ogre::Vector3 Avatar::getBodyPosition() const {
+    return toVector(dBodyGetPosition(body_));
+}
+
+void Avatar::reportMissing(unsigned bit, const std::string& what) {
+    if ((reportedMissing_ & bit) == 0) {
+        reportedMissing_ |= bit;
+        log("Error: Avatar::step: " + what);
+    }
+}
+
+Avatar::LevelLinks Avatar::findLevelLinks() {
+    LevelLinks links;
+    Actor* actor = simulation_.findActor(kAvatarName);
+    links.avatarNode = actor ? actor->getNode() : nullptr;
+    if (!links.avatarNode) {
+        reportMissing(kMissingActor, "the level has no actor _AVATAR with a scene node");
+    }
+    links.rot1 = findSceneNode(sceneMgr_, kRot1);
+    if (!links.rot1) {
+        reportMissing(kMissingRot1, "the level has no scene node ROT1");
+    }
+    links.levelRoot = findSceneNode(sceneMgr_, kLevelRoot);
+    if (!links.levelRoot) {
+        reportMissing(kMissingLevelRoot, "the level has no scene node LevelRoot");
+    }
+    GameApp* app = getApp();
+    CollisionMgr* collision = app ? app->getCollisionMgr() : nullptr;
+    CollisionSpace* solid = collision ? collision->getSpace(kSolid) : nullptr;
+    links.solid = solid ? solid->space() : nullptr;
+    if (!links.solid) {
+        reportMissing(kMissingSolid, "the level has no collision space Solid");
+    }
+    return links;
+}
+
+void Avatar::step(float dt) {
+    if (state_ == Frozen) {
+        return;
+    }
+    jumpBookkeeping();
+
+    // The body needs the actor's node to be placed from and "ROT1" for its
+    // heading; without either there is nothing meaningful to simulate. The
+    // ground node and "Solid" are optional: without them the avatar falls.
+    const LevelLinks links = findLevelLinks();
+    if (!links.avatarNode || !links.rot1 || dt <= 0.0f) {
+        return;
+    }
+
+    // The scene node is the authority on position: whatever moved it since
+    // the last step (moving ground, a script, a message) moves the body.
+    const Ogre::Vector3 p = worldTransform(links.avatarNode).position;
+    const Ogre::Vector3 origin = p - sphereOffset_;
+    dBodySetPosition(body_, origin.x, origin.y, origin.z);
+
+    applyControl(applyHeading(links.rot1));
+
+    groundName_.clear();
+    if (links.solid) {
+        groundThreshold_ = p.y - kGroundMargin;
+        dSpaceCollide2(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
+                       &Avatar::nearCallback);
+    }
+    updateGround(links.levelRoot);
+
+    dWorldStep(world_, dt);
+    dJointGroupEmpty(contactGroup_);
+
+    dVector3 centreOut;
+    dBodyGetRelPointPos(body_, 0, kRadius, 0, centreOut);
+    const Ogre::Vector3 centre = toVector(centreOut);
+    sphereOffset_ = centre - toVector(dBodyGetPosition(body_));
+
+    // Walking into a wall brings the walk speed down to the speed reached.
+    Ogre::Vector3 achieved = (centre - p) / dt;
+    achieved.y = 0.0f;
+    const float walkSpeed = walkVelocity_.length();
+    const float achievedSpeed = achieved.length();
+    if (walkSpeed > achievedSpeed + kWalkRamp) {
+        walkVelocity_ *= achievedSpeed / walkSpeed;
+    }
+
+    const Ogre::Quaternion heading = applyHeading(links.rot1);
+    // A script run during this step may have removed the actor.
+    if (Actor* actor = simulation_.findActor(kAvatarName)) {
+        if (actor->getNode()) {
+            actor->setPosition("", centre);
+            actor->setWorldOrientation(heading);
+        }
+    }
+}
+
+void Avatar::jumpBookkeeping() {
+    if (jumpCounter_ >= kJumpPushSteps) {
+        moveRequest_.y = 0.0f;
+    }
+    if (jumpCounter_ > 0) {
+        ++jumpCounter_;
+    }
+    if (moveRequest_.y > 0.0f && jumpCounter_ == 0 && state_ == Ground) {
+        jumpCounter_ = 1;
+    }
+    if (jumpCounter_ == 0) {
+        moveRequest_.y = 0.0f;
+    }
+    if (jumpCounter_ > kJumpEndSteps && state_ == Ground) {
+        runScript(ScriptCall(kEndJump).str());
+        walking_ = false;
+        jumpCounter_ = 0;
+    }
+    if (jumpCounter_ == 2) {
+        runScript(ScriptCall(kStartJump).str());
+        walking_ = false;
+    }
+}
+
+Ogre::Quaternion Avatar::applyHeading(Ogre::SceneNode* rot1) {
+    rot1->setOrientation(Ogre::Quaternion::IDENTITY);
+    rot1->yaw(Ogre::Radian(yaw_ * Ogre::Math::fDeg2Rad), Ogre::Node::TS_LOCAL);
+    return worldTransform(rot1).orientation;
+}
+
+void Avatar::applyControl(const Ogre::Quaternion& q) {
+    const dQuaternion bodyQ = {q.w, q.x, q.y, q.z};
+    dBodySetQuaternion(body_, bodyQ);
+    const Ogre::Vector3 lv = toVector(dBodyGetLinearVel(body_));
+
+    float vx = 0.0f;
+    float vz = 0.0f;
+    if (moveRequest_ != Ogre::Vector3::ZERO) {
+        if (walkVelocity_.x < moveRequest_.x) {
+            walkVelocity_.x += kWalkRamp;
+        }
+        if (walkVelocity_.x > moveRequest_.x) {
+            walkVelocity_.x -= kWalkRamp;
+        }
+        const Ogre::Vector3 v = q * Ogre::Vector3(walkVelocity_.x, moveRequest_.y, walkVelocity_.z);
+        vx = v.x;
+        vz = v.z;
+        if (!walking_ && state_ == Ground && jumpCounter_ == 0) {
+            runScript(ScriptCall(kStartWalk).str());
+            walking_ = true;
+        }
+    } else {
+        vx = kReleaseDamping * lv.x;
+        vz = kReleaseDamping * lv.z;
+        walkVelocity_ = Ogre::Vector3::ZERO;
+        if (walking_ && jumpCounter_ == 0) {
+            runScript(ScriptCall(kEndWalk).str());
+            walking_ = false;
+        }
+    }
+    if (walking_ && state_ == Air && jumpCounter_ == 0) {
+        runScript(ScriptCall(kEndWalk).str());
+        walking_ = false;
+    }
+
+    float vy = lv.y;
+    if (moveRequest_.y != 0.0f) {
+        vy += moveRequest_.y;
+    }
+    if (landed_) {
+        landed_ = false;
+        vy = 0.0f;
+        runScript(ScriptCall(kEndJump).str());
+        walking_ = false;
+    }
+    vy = std::min(vy, kMaxUpwardSpeed);
+    dBodySetLinearVel(body_, vx, vy, vz);
+
+    const dReal* av = dBodyGetAngularVel(body_);
+    dBodySetAngularVel(body_, kAngularDamping * av[0], kAngularDamping * av[1],
+                       kAngularDamping * av[2]);
+    dBodyAddForce(body_, ambientForce_.x, ambientForce_.y, ambientForce_.z);
+    dBodySetTorque(body_, 0, 0, 0);
+}
+
+void Avatar::nearCallback(void* data, dGeomID o1, dGeomID o2) {
+    Avatar* self = static_cast<Avatar*>(data);
+    if (dGeomIsSpace(o1) || dGeomIsSpace(o2)) {
+        dSpaceCollide2(o1, o2, data, &Avatar::nearCallback);
+        return;
+    }
+    // ODE hands the member of "Solid" first; do not rely on it.
+    if (o1 == self->sphere_) {
+        std::swap(o1, o2);
+    }
+    self->collide(o1, o2);
+}
+
+void Avatar::collide(dGeomID level, dGeomID own) {
+    float best = kNoGround;
+    const dBodyID b1 = dGeomGetBody(level);
+    const dBodyID b2 = dGeomGetBody(own);
+
+    dContact contacts[kMaxContacts];
+    for (dContact& contact : contacts) {
+        contact = dContact();
+        contact.surface.mode = dContactApprox1 | dContactSoftCFM;
+        contact.surface.mu = 0.5;
+        contact.surface.soft_cfm = 0.0001;
+        contact.surface.bounce = 0.05;
+        contact.surface.bounce_vel = 0.001;
+    }
+    const int n = dCollide(level, own, kMaxContacts, &contacts[0].geom, sizeof(dContact));
+    if (n <= 0) {
+        return;
+    }
+
+    const uint32_t now = simulation_.getTime();
+    Ogre::SceneNode* ground = nullptr;
+    for (int i = 0; i < n; ++i) {
+        const dContact& contact = contacts[i];
+        dJointID joint = dJointCreateContact(world_, contactGroup_, &contact);
+        dJointAttach(joint, b1, b2);
+
+        const float y = static_cast<float>(contact.geom.pos[1]);
+        if (y < best && y < groundThreshold_) {
+            best = y;
+            ground = static_cast<Ogre::SceneNode*>(dGeomGetData(level));
+        }
+        if (y > groundThreshold_ && contact.geom.depth > kBumpMinDepth &&
+            now - lastBumpTime_ > kBumpIntervalMs) {
+            const std::string depth =
+                Ogre::StringConverter::toString(static_cast<float>(contact.geom.depth));
+            log(kBumpLog + depth);
+            runScript(ScriptCall(kBumped).real(static_cast<float>(contact.geom.depth)).str());
+            lastBumpTime_ = now;
+        }
+    }
+    if (ground) {
+        groundName_ = ground->getName();
+    }
+}
+
+void Avatar::updateGround(Ogre::SceneNode* levelRoot) {
+    Ogre::SceneNode* previous = groundNode_;
+    Ogre::SceneNode* found = nullptr;
+    if (!groundName_.empty()) {
+        found = findSceneNode(sceneMgr_, groundName_);
+        if (!found) {
+            reportMissing(kMissingGround, "no scene node named " + groundName_ +
+                                              " for the ground that was touched");
+        }
+    }
+    if (!found) {
+        --groundGrace_;
+        if (groundGrace_ > 0) {
+            return;
+        }
+        groundGrace_ = 0;
+        groundNode_ = levelRoot;
+    } else {
+        groundNode_ = found;
+        groundGrace_ = kGroundGrace;
+    }
+    if (groundNode_ == previous) {
+        return;
+    }
+
+    Actor* actor = simulation_.findActor(kAvatarName);
+    if (!found) {
+        if (state_ != Locked) {
+            state_ = Air;
+        }
+        if (actor && levelRoot) {
+            actor->attachTo(kLevelRoot, kKeep);
+        }
+        return;
+    }
+    if (state_ == Air) {
+        landed_ = true;
+        jumpCounter_ = 0;
+    }
+    if (state_ != Locked) {
+        state_ = Ground;
+    }
+    if (actor) {
+        actor->attachTo(groundName_, kKeep);
+    }
+}
+
+void Avatar::runScript(const std::string& statement) {
+    if (GameApp* app = getApp()) {
+        if (ScriptVM* vm = app->getScriptVM("lua")) {
+            vm->executeString(statement);
+        }
+    }
+}
+
+}  // namespace vantor

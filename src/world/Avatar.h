@@ -1,0 +1,130 @@
+#pragma once
+
+#include <OgreVector.h>
+#include <ode/ode.h>
+
+#include <cstdint>
+#include <string>
+
+namespace Ogre {
+class SceneManager;
+class SceneNode;
+}  // namespace Ogre
+
+namespace vantor {
+
+class Simulation;
+
+// Set by scripts (SetAvatarState) and by ground tracking. Values outside 0..3
+// are kept as they are; no rule that names a state applies to them.
+enum AvatarState : int { Ground = 0, Air = 1, Frozen = 2, Locked = 3 };
+
+// The player's body: one ODE sphere in a world of its own, steered by the move
+// request of the play state, colliding with the collision space "Solid" and
+// shown by the actor "_AVATAR", whose node it places after every step. It
+// re-parents that actor to the node it stands on so that it rides moving
+// ground, and tells the level script about jumps, walking and bumps.
+//
+// Owned by the Simulation; main thread only. The level provides the actor
+// "_AVATAR", the nodes "ROT1" (heading) and "LevelRoot" (parent in the air)
+// and the space "Solid"; a step skips whatever is missing.
+class Avatar {
+public:
+    // Radius of the sphere and height of its centre above the body's origin.
+    static constexpr double kRadius = 0.25;
+    // Physics steps a tick runs, and the length of each in seconds.
+    static constexpr int kStepsPerTick = 3;
+    static constexpr float kStepSeconds = 1.0f / 150.0f;
+
+    // simulation (not owned) gives the actor registry and the simulation
+    // clock; sceneMgr (not owned) holds the level's nodes. Both outlive the
+    // avatar.
+    Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr);
+    ~Avatar();
+    Avatar(const Avatar&) = delete;
+    Avatar& operator=(const Avatar&) = delete;
+
+    void setState(int state) { state_ = state; }
+    // Ignored when Frozen; zero when Locked. x: forward speed along the local x
+    // axis (units/s); y: jump request (upward speed added per step).
+    void setMove(const Ogre::Vector3& move);
+    // Force (newtons) added to the body every step; ignored when Frozen.
+    void setAmbientForce(const Ogre::Vector3& force);
+    // degrees; ignored when Frozen or Locked, 0.3 of it in the air.
+    void turn(float degrees);
+    // Back to the reset position at rest, state Air.
+    void reset();
+    // Forgets what belonged to the previous level (its ground node and which
+    // missing objects were already reported). Called when a level is cleared.
+    void levelCleared();
+    // One physics step of dt seconds.
+    void step(float dt);
+
+    int getState() const { return state_; }
+    float getYaw() const { return yaw_; }
+    int getJumpCounter() const { return jumpCounter_; }
+    bool isWalking() const { return walking_; }
+    const Ogre::Vector3& getMoveRequest() const { return moveRequest_; }
+    const Ogre::Vector3& getWalkVelocity() const { return walkVelocity_; }
+    const Ogre::Vector3& getAmbientForce() const { return ambientForce_; }
+    Ogre::SceneNode* getGroundNode() const { return groundNode_; }
+    int getGroundGrace() const { return groundGrace_; }
+    uint32_t getLastBumpTime() const { return lastBumpTime_; }
+    // Body velocity in units per second.
+    Ogre::Vector3 getLinearVelocity() const;
+    // World position of the body's origin (the sphere's bottom, before offset).
+    Ogre::Vector3 getBodyPosition() const;
+    dBodyID getBody() const { return body_; }
+
+private:
+    // Level objects a step needs; null members are missing.
+    struct LevelLinks {
+        Ogre::SceneNode* avatarNode = nullptr;
+        Ogre::SceneNode* rot1 = nullptr;
+        Ogre::SceneNode* levelRoot = nullptr;
+        dSpaceID solid = nullptr;
+    };
+    LevelLinks findLevelLinks();
+    void reportMissing(unsigned bit, const std::string& what);
+
+    void jumpBookkeeping();
+    // Sets ROT1 to the heading and returns its world orientation.
+    Ogre::Quaternion applyHeading(Ogre::SceneNode* rot1);
+    void applyControl(const Ogre::Quaternion& heading);
+    static void nearCallback(void* data, dGeomID o1, dGeomID o2);
+    void collide(dGeomID level, dGeomID own);
+    void updateGround(Ogre::SceneNode* levelRoot);
+    void runScript(const std::string& statement);
+
+    Simulation& simulation_;
+    Ogre::SceneManager* sceneMgr_;
+
+    dWorldID world_ = nullptr;
+    dJointGroupID contactGroup_ = nullptr;
+    dBodyID body_ = nullptr;
+    dSpaceID space_ = nullptr;
+    dGeomID sphere_ = nullptr;  // in space_, on body_ at offset (0, kRadius, 0)
+
+    Ogre::Vector3 moveRequest_ = Ogre::Vector3::ZERO;
+    Ogre::Vector3 walkVelocity_ = Ogre::Vector3::ZERO;  // local, units/s; z stays 0
+    Ogre::Vector3 sphereOffset_ = Ogre::Vector3::ZERO;  // body origin to sphere centre, world
+    Ogre::Vector3 ambientForce_ = Ogre::Vector3::ZERO;
+    // Node stood on ("LevelRoot" in the air). Not owned; only compared, never
+    // dereferenced, and forgotten when the level is cleared.
+    Ogre::SceneNode* groundNode_ = nullptr;
+    int groundGrace_ = 0;        // steps the last ground is kept without contact
+    float yaw_ = 0.0f;           // degrees
+    int jumpCounter_ = 0;        // 0: no jump; else steps since the jump began
+    uint32_t lastBumpTime_ = 0;  // simulation ms
+    int state_ = Air;
+    bool landed_ = false;
+    bool walking_ = false;
+    std::string groundName_;
+    // Node y under which a contact counts as ground, for the current collision.
+    float groundThreshold_ = 0.0f;
+    float bestGroundY_ = 0.0f;
+    // Bits of the missing level objects already logged for this level.
+    unsigned reportedMissing_ = 0;
+};
+
+}  // namespace vantor

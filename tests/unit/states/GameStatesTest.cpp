@@ -1,0 +1,274 @@
+// The play and edit states on the application's state stack, driven by a
+// fake keyboard and hand-made OIS events: turning, move requests, the
+// transitions between the states and the script callbacks of key presses.
+
+#include <OgreCamera.h>
+#include <OgreSceneManager.h>
+#include <gtest/gtest.h>
+#include <lua.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "app/GameApp.h"
+#include "camera/CameraController.h"
+#include "script/ScriptVM.h"
+#include "states/EditState.h"
+#include "states/PlayState.h"
+#include "support/TestGame.h"
+#include "world/Avatar.h"
+#include "world/Simulation.h"
+
+// The edit state flies the camera object itself; reading its own position and
+// orientation needs OGRE's deprecated camera accessors.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace vantor {
+namespace {
+
+using V = Ogre::Vector3;
+
+class GameStatesTest : public ::testing::Test {
+protected:
+    GameStatesTest()
+        : game(test::TestGame::defaultSetup(), {{"start.lua",
+                                                 "CreateSceneNode('', 'LevelRoot')\n"
+                                                 "CreateSceneNode('LevelRoot', '_FollowCamera1')\n"
+                                                 "CreateSceneNode('LevelRoot', '_AVATAR')\n"}}) {
+        app = &game.start();
+        sim = app->getSimulation();
+        avatar = sim->getAvatar();
+        avatar->setState(Ground);  // turns count in full
+        auto keys = [this](int key) { return held.count(key) > 0; };
+        edit = std::make_unique<EditState>(keys, sim);
+        play = std::make_unique<PlayState>(edit.get(), keys, sim);
+        // Replace whatever the application pushed with the states under test.
+        while (app->getCurrentState()) {
+            app->popState();
+        }
+        app->pushState(play.get());
+        game.run(
+            "ev = ''\n"
+            "function KeyPressed(c, t) ev = ev .. 'KeyPressed(' .. c .. ',' .. type(t) .. ':' "
+            ".. t .. ');' end\n"
+            "function KeyReleased(c, t) ev = ev .. 'KeyReleased(' .. c .. ',' .. t .. ');' end\n"
+            "function Screenshot() ev = ev .. 'Screenshot;' end\n"
+            "function EscPressed() ev = ev .. 'EscPressed;' end\n"
+            "function AvatarToCamera() ev = ev .. 'AvatarToCamera;' end\n");
+    }
+
+    ~GameStatesTest() override {
+        while (app->getCurrentState()) {
+            app->popState();
+        }
+        play.reset();
+        edit.reset();
+        game.stop();
+    }
+
+    std::string events() {
+        lua_State* L = app->getScriptVM("lua")->state();
+        lua_getglobal(L, "ev");
+        std::string text = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
+        lua_pop(L, 1);
+        game.run("ev = ''");
+        return text;
+    }
+
+    void moveMouse(int x, int y, int z) {
+        OIS::MouseState state;
+        state.X.rel = x;
+        state.Y.rel = y;
+        state.Z.rel = z;
+        app->getCurrentState()->mouseMoved(OIS::MouseEvent(nullptr, state));
+    }
+
+    void press(OIS::KeyCode key, unsigned text) {
+        app->getCurrentState()->keyPressed(OIS::KeyEvent(nullptr, key, text));
+    }
+    void release(OIS::KeyCode key) {
+        app->getCurrentState()->keyReleased(OIS::KeyEvent(nullptr, key, 0));
+    }
+
+    test::TestGame game;
+    GameApp* app = nullptr;
+    Simulation* sim = nullptr;  // the application's
+    Avatar* avatar = nullptr;
+    std::unique_ptr<EditState> edit;
+    std::unique_ptr<PlayState> play;
+    std::set<int> held;
+};
+
+TEST_F(GameStatesTest, TurnRateRampsToFullAndStopsAtOnce) {
+    held = {OIS::KC_A};
+    for (int i = 1; i <= 12; ++i) {
+        const float before = avatar->getYaw();
+        EXPECT_TRUE(app->updateState());
+        const float expected = 0.4f * static_cast<float>(std::min(i, 10));
+        EXPECT_NEAR(avatar->getYaw() - before, expected, 1e-4f) << i;
+    }
+    EXPECT_FLOAT_EQ(play->getTurnRate(), 1.0f);
+
+    held.clear();
+    const float yaw = avatar->getYaw();
+    app->updateState();
+    EXPECT_EQ(play->getTurnRate(), 0.0f);
+    EXPECT_EQ(avatar->getYaw(), yaw);
+
+    held = {OIS::KC_RIGHT};
+    app->updateState();
+    EXPECT_NEAR(avatar->getYaw() - yaw, -0.4f, 1e-4f);
+}
+
+TEST_F(GameStatesTest, BothTurnKeysTurnUpAndBackInEveryStep) {
+    held = {OIS::KC_LEFT, OIS::KC_D};
+    for (int i = 0; i < 3; ++i) {
+        const float before = avatar->getYaw();
+        app->updateState();
+        EXPECT_NEAR(avatar->getYaw() - before, 0.4f, 1e-4f);
+        EXPECT_NEAR(play->getTurnRate(), 0.0f, 1e-6f);
+    }
+}
+
+TEST_F(GameStatesTest, KeysMakeTheMoveRequestEveryStep) {
+    held = {OIS::KC_UP, OIS::KC_DOWN};
+    app->updateState();
+    EXPECT_EQ(avatar->getMoveRequest(), V(-2.5f, 0, 0));
+    held = {OIS::KC_W, OIS::KC_SPACE};
+    app->updateState();
+    EXPECT_EQ(avatar->getMoveRequest(), V(5, 0.4f, 0));
+    held = {OIS::KC_S};
+    app->updateState();
+    EXPECT_EQ(avatar->getMoveRequest(), V(-2.5f, 0, 0));
+    held.clear();
+    app->updateState();
+    EXPECT_EQ(avatar->getMoveRequest(), V::ZERO);
+}
+
+TEST_F(GameStatesTest, MouseEntersTheEditStateOnlyWhenTheLevelAllowsIt) {
+    CameraController* camera = app->getCamera();
+    EXPECT_EQ(app->getDebugText(), "PlayState entered");
+    EXPECT_EQ(camera->getMode(), Follow);
+
+    moveMouse(3, 0, 0);
+    EXPECT_EQ(app->getCurrentState(), play.get());
+    EXPECT_EQ(game.logLinesWith("Error while opening setup table!").size(), 1u);
+    game.run("Level = { editstateallowed = '0' }");
+    moveMouse(3, 0, 0);
+    EXPECT_EQ(app->getCurrentState(), play.get());
+
+    game.run("Level = { editstateallowed = '1' }");
+    held = {OIS::KC_W};
+    app->updateState();
+    EXPECT_EQ(avatar->getMoveRequest(), V(5, 0, 0));
+    held.clear();
+    moveMouse(3, 0, 0);
+    ASSERT_EQ(app->getCurrentState(), edit.get());
+    EXPECT_EQ(app->getDebugText(), "EditState entered");
+    EXPECT_EQ(avatar->getMoveRequest(), V::ZERO);
+    EXPECT_EQ(camera->getMode(), Free);
+    EXPECT_EQ(camera->getCamera()->getAutoTrackTarget(), nullptr);
+
+    // Letters do not leave; an arrow key does, at the next step.
+    held = {OIS::KC_W, OIS::KC_A};
+    EXPECT_TRUE(app->updateState());
+    EXPECT_EQ(app->getCurrentState(), edit.get());
+    held = {OIS::KC_LEFT};
+    EXPECT_TRUE(app->updateState());
+    EXPECT_EQ(app->getCurrentState(), play.get());
+    EXPECT_EQ(camera->getMode(), Follow);
+    EXPECT_NE(camera->getCamera()->getAutoTrackTarget(), nullptr);
+    EXPECT_EQ(app->getDebugText(), "EditState entered");  // resume leaves the text
+}
+
+TEST_F(GameStatesTest, LeaveEditModeEndsOnlyTheEditStateAtTheNextStep) {
+    app->leaveEditMode();
+    app->updateState();
+    EXPECT_EQ(app->getCurrentState(), play.get());
+
+    game.run("Level = { editstateallowed = '1' }");
+    moveMouse(0, 0, 1);
+    ASSERT_EQ(app->getCurrentState(), edit.get());
+    app->leaveEditMode();
+    EXPECT_EQ(app->getCurrentState(), edit.get());
+    app->updateState();
+    EXPECT_EQ(app->getCurrentState(), play.get());
+    EXPECT_TRUE(app->isRunning());
+
+    // An arrow held while entering ends the edit state at the next step.
+    held = {OIS::KC_DOWN};
+    moveMouse(1, 0, 0);
+    EXPECT_EQ(app->getCurrentState(), edit.get());
+    app->updateState();
+    EXPECT_EQ(app->getCurrentState(), play.get());
+}
+
+TEST_F(GameStatesTest, TheMouseFliesTheEditCameraAndPlayPutsItBack) {
+    game.run("Level = { editstateallowed = '1' }");
+    moveMouse(1, 0, 0);
+    ASSERT_EQ(app->getCurrentState(), edit.get());
+    Ogre::Camera* camera = app->getCamera()->getCamera();
+    camera->setOrientation(Ogre::Quaternion(Ogre::Degree(-20), V::UNIT_X));
+    const V startDirection = camera->getDirection();
+    moveMouse(10, 0, 0);  // yaw by -1 degree about the fixed world y axis
+    EXPECT_TRUE(camera->getDirection().positionEquals(
+        Ogre::Quaternion(Ogre::Degree(-1), V::UNIT_Y) * startDirection, 1e-4f));
+    Ogre::Quaternion yawed = camera->getOrientation();
+    yawed.normalise();
+    moveMouse(0, 0, 100);  // two units along the camera's own z axis
+    EXPECT_TRUE(camera->getPosition().positionEquals(yawed * V(0, 0, 2), 1e-4f));
+
+    held = {OIS::KC_UP};
+    app->updateState();
+    ASSERT_EQ(app->getCurrentState(), play.get());
+    EXPECT_EQ(camera->getPosition(), V::ZERO);
+}
+
+TEST_F(GameStatesTest, KeyPressesReachTheScriptWithCodeAndCharacter) {
+    press(OIS::KC_W, 119);
+    EXPECT_EQ(events(), "KeyPressed(17,string:119);");
+    press(OIS::KC_ESCAPE, 27);
+    press(OIS::KC_SYSRQ, 0);
+    press(OIS::KC_RETURN, 13);
+    EXPECT_EQ(events(),
+              "EscPressed;KeyPressed(1,string:27);Screenshot;KeyPressed(183,string:0);"
+              "KeyPressed(28,string:13);");
+    release(OIS::KC_W);
+    EXPECT_EQ(events(), "KeyReleased(17,0);");
+
+    game.run("Level = { editstateallowed = '1' }");
+    moveMouse(1, 0, 0);
+    ASSERT_EQ(app->getCurrentState(), edit.get());
+    press(OIS::KC_RETURN, 13);
+    press(OIS::KC_ESCAPE, 27);
+    release(OIS::KC_RETURN);
+    EXPECT_EQ(events(),
+              "AvatarToCamera;KeyPressed(28,string:13);EscPressed;KeyPressed(1,string:27);");
+}
+
+TEST_F(GameStatesTest, AMissingCallbackIsReportedAndPlayGoesOn) {
+    game.run("KeyPressed = nil");
+    press(OIS::KC_A, 97);
+    held = {OIS::KC_W};
+    EXPECT_TRUE(app->updateState());
+    EXPECT_EQ(app->getCurrentState(), play.get());
+    EXPECT_EQ(avatar->getMoveRequest(), V(5, 0, 0));
+}
+
+TEST(GameStatesLevel, PlayWithoutAvatarOrFollowPointKeepsTheCameraFree) {
+    test::TestGame game(test::TestGame::defaultSetup(),
+                        {{"start.lua", "CreateSceneNode('', 'LevelRoot')\n"}});
+    GameApp& app = game.start();
+    Simulation& sim = *app.getSimulation();
+    EditState edit(nullptr, &sim);
+    PlayState play(&edit, nullptr, &sim);
+    play.enter();
+    EXPECT_EQ(app.getCamera()->getMode(), Free);
+    EXPECT_FALSE(game.logLinesWith("PlayState: the level has no scene node _AVATAR").empty());
+    EXPECT_FALSE(play.update());  // no keyboard: nothing held, nothing fails
+    EXPECT_EQ(sim.getAvatar()->getMoveRequest(), V::ZERO);
+}
+
+}  // namespace
+}  // namespace vantor

@@ -1,0 +1,329 @@
+// The avatar's rigid-body physics against real ODE and level geometry built
+// from hand-made meshes: falling and landing, walking, jumping, walls, bumps,
+// the special states and riding a moving platform.
+
+#include <OgreSceneNode.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "world/AvatarTestSupport.h"
+
+namespace vantor {
+namespace {
+
+using V = Ogre::Vector3;
+
+class AvatarTest : public ::testing::Test, public test::AvatarWorld {
+protected:
+    // Flat ground, top face at y = 0, and the avatar 1 unit above it.
+    void SetUp() override {
+        addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+        addAvatar(V(0, 1, 0));
+    }
+
+    // Lands and forgets the landing's events.
+    void standOnGround() {
+        ASSERT_TRUE(land());
+        step();  // the control step that reports the landing
+        clearEvents();
+    }
+};
+
+TEST_F(AvatarTest, FallsLandsOnceAndRestsOnTheGround) {
+    EXPECT_EQ(avatar->getState(), Air);
+    step();  // places the node at the sphere's centre, a radius above the body
+    const float startY = avatarPosition().y;
+    step(10);
+    EXPECT_LT(avatarPosition().y, startY);
+    EXPECT_EQ(avatarNode()->getParentSceneNode(), levelRoot);
+
+    ASSERT_TRUE(land());
+    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ground");
+    EXPECT_EQ(count("EndJump"), 0);  // the landing is reported by the next control step
+    step();
+    EXPECT_EQ(count("EndJump"), 1);
+
+    step(300);
+    EXPECT_EQ(avatar->getState(), Ground);
+    EXPECT_EQ(count("EndJump"), 1);
+    // The node marks the sphere's centre, one radius above the ground.
+    EXPECT_NEAR(avatarPosition().y, 0.25f, 0.02f);
+    EXPECT_EQ(events(), "EndJump;");
+}
+
+TEST_F(AvatarTest, HoldingForwardRampsTheWalkSpeedAndStartsWalkingOnce) {
+    standOnGround();
+    for (int i = 1; i <= 10; ++i) {
+        avatar->setMove(V(5, 0, 0));
+        step();
+        EXPECT_NEAR(avatar->getWalkVelocity().x, 0.1f * static_cast<float>(i), 1e-4f) << i;
+    }
+    EXPECT_EQ(count("StartWalk"), 1);
+    for (int i = 0; i < 60; ++i) {
+        avatar->setMove(V(5, 0, 0));
+        step();
+    }
+    EXPECT_NEAR(avatar->getWalkVelocity().x, 5.0f, 0.1f);
+    EXPECT_LE(avatar->getWalkVelocity().x, 5.0f + 1e-4f);
+    EXPECT_EQ(count("StartWalk"), 1);
+    // Heading 0 walks along world +x.
+    EXPECT_GT(avatarPosition().x, 1.0f);
+    EXPECT_NEAR(avatarPosition().z, 0.0f, 0.01f);
+
+    // Releasing: one EndWalk, and each control step keeps 0.95 of the speed.
+    const float before = avatar->getLinearVelocity().x;
+    avatar->setMove(V::ZERO);
+    step();
+    EXPECT_EQ(count("EndWalk"), 1);
+    EXPECT_EQ(avatar->getWalkVelocity(), V::ZERO);
+    const float after = avatar->getLinearVelocity().x;
+    EXPECT_LE(after, 0.95f * before + 1e-3f);
+    EXPECT_GT(after, 0.90f * before);
+    step(20);
+    EXPECT_EQ(count("EndWalk"), 1);
+    EXPECT_LT(avatar->getLinearVelocity().x, 0.5f * before);
+}
+
+TEST_F(AvatarTest, WalkingTurnsWithTheHeading) {
+    standOnGround();
+    avatar->turn(90.0f);  // on the ground: the full angle
+    EXPECT_FLOAT_EQ(avatar->getYaw(), 90.0f);
+    for (int i = 0; i < 60; ++i) {
+        avatar->setMove(V(5, 0, 0));
+        step();
+    }
+    // A yaw of 90 degrees turns local +x into world -z.
+    EXPECT_LT(avatarPosition().z, -1.0f);
+    EXPECT_NEAR(avatarPosition().x, 0.0f, 0.05f);
+    const Ogre::Quaternion heading = worldTransform(scene->getSceneNode("ROT1")).orientation;
+    EXPECT_TRUE((heading * V::UNIT_X).positionEquals(V::NEGATIVE_UNIT_Z, 1e-4f));
+}
+
+TEST_F(AvatarTest, JumpStartsOneStepLaterAndEndsWithTheLanding) {
+    standOnGround();
+    avatar->setMove(V(0, 0.4f, 0));
+    step();
+    EXPECT_EQ(avatar->getJumpCounter(), 1);
+    EXPECT_EQ(count("StartJump"), 0);
+    step();
+    EXPECT_EQ(count("StartJump"), 1);
+
+    bool wasInAir = false;
+    for (int i = 0; i < 600 && !(wasInAir && avatar->getState() == Ground); ++i) {
+        avatar->setMove(V(0, 0.4f, 0));  // held: the push ends by itself
+        step();
+        wasInAir = wasInAir || avatar->getState() == Air;
+    }
+    ASSERT_TRUE(wasInAir);
+    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ground");
+    avatar->setMove(V::ZERO);
+    step(200);  // the landing does not bounce it back into the air
+    EXPECT_EQ(avatar->getState(), Ground);
+    EXPECT_EQ(events(), "StartJump;EndJump;");
+    EXPECT_EQ(count("StartJump"), 1);
+}
+
+TEST_F(AvatarTest, VerticalSpeedIsCappedAtFive) {
+    standOnGround();
+    float highest = 0.0f;
+    for (int i = 0; i < 16; ++i) {
+        avatar->setMove(V(0, 100, 0));
+        step();
+        highest = std::max(highest, avatar->getLinearVelocity().y);
+    }
+    EXPECT_LE(highest, 5.0f);
+    EXPECT_GT(highest, 4.8f);
+}
+
+TEST_F(AvatarTest, WalkingIntoAWallBringsTheWalkSpeedDownToTheSpeedReached) {
+    addBox("Wall", V(1, 0, -5), V(2, 3, 5));
+    standOnGround();
+    float lastWalk = 0.0f;
+    for (int i = 0; i < 150; ++i) {
+        const V before = avatarPosition();
+        avatar->setMove(V(5, 0, 0));
+        step();
+        V achieved = (avatarPosition() - before) / Avatar::kStepSeconds;
+        achieved.y = 0.0f;
+        EXPECT_LE(avatar->getWalkVelocity().length(), achieved.length() + 0.1f + 1e-3f) << i;
+        lastWalk = avatar->getWalkVelocity().x;
+    }
+    EXPECT_LT(avatarPosition().x, 1.0f - 0.25f + 0.1f);
+    EXPECT_LT(lastWalk, 0.5f);
+}
+
+TEST_F(AvatarTest, BumpsAreReportedAtMostEveryHalfSecond) {
+    addBox("Wall", V(1, 0, -5), V(2, 3, 5));
+    ASSERT_TRUE(land());
+    clearEvents();
+    // Before the ticks at 600, 900 and 1120 ms the avatar is put 0.05 into
+    // the wall; between them it stands clear of it.
+    std::vector<uint32_t> bumpTimes;
+    while (sim->getTime() < 1200) {
+        const uint32_t next = sim->getTime() + Simulation::kTickMs;
+        const bool intoWall = next == 600 || next == 900 || next == 1120;
+        sim->findActor("_AVATAR")->setPosition("", V(intoWall ? 0.8f : 0.0f, 0.25f, 0));
+        const int before = count("Bump");
+        tick();
+        ASSERT_EQ(sim->getTime(), next);
+        if (count("Bump") > before) {
+            bumpTimes.push_back(next);
+        }
+    }
+    EXPECT_EQ(bumpTimes, (std::vector<uint32_t>{600, 1120}));
+    EXPECT_EQ(avatar->getLastBumpTime(), 1120u);
+    EXPECT_EQ(game.logLinesWith("Bump depth: ").size(), 2u);
+}
+
+TEST_F(AvatarTest, LockedFallsAndCollidesButIgnoresMoveAndTurn) {
+    avatar->setState(Locked);
+    avatar->setMove(V(5, 0, 0));
+    avatar->turn(30.0f);
+    EXPECT_EQ(avatar->getMoveRequest(), V::ZERO);
+    EXPECT_EQ(avatar->getYaw(), 0.0f);
+    avatar->setAmbientForce(V(0, 0, 20));
+    step(200);
+    EXPECT_EQ(avatar->getState(), Locked);  // landing does not change it
+    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ground");
+    EXPECT_NEAR(avatarPosition().y, 0.25f, 0.05f);
+    EXPECT_GT(avatarPosition().z, 0.5f);  // the ambient force still pushes
+    EXPECT_NEAR(avatarPosition().x, 0.0f, 0.01f);
+    EXPECT_EQ(events(), "");  // no EndJump for a locked landing
+}
+
+TEST_F(AvatarTest, FrozenLeavesTheNodeToScriptsAndTheBodyFollowsLater) {
+    step(5);
+    avatar->setState(Frozen);
+    avatar->setMove(V(5, 0, 0));
+    avatar->setAmbientForce(V(1, 0, 0));
+    avatar->turn(10.0f);
+    EXPECT_EQ(avatar->getMoveRequest(), V::ZERO);
+    EXPECT_EQ(avatar->getAmbientForce(), V::ZERO);
+    EXPECT_EQ(avatar->getYaw(), 0.0f);
+
+    const V body = avatar->getBodyPosition();
+    sim->findActor("_AVATAR")->setPosition("", V(3, 2, 3));
+    step(20);
+    EXPECT_EQ(avatarPosition(), V(3, 2, 3));
+    EXPECT_EQ(avatar->getBodyPosition(), body);
+
+    avatar->setState(Air);
+    step();
+    EXPECT_NEAR(avatar->getBodyPosition().x, 3.0f, 1e-3f);
+    EXPECT_NEAR(avatar->getBodyPosition().z, 3.0f, 1e-3f);
+    EXPECT_NEAR(avatar->getBodyPosition().y, 2.0f - 0.25f, 0.01f);
+    EXPECT_NEAR(avatarPosition().y, 2.0f, 0.01f);
+}
+
+TEST_F(AvatarTest, TurningInTheAirIsThreeTenthsOfTheAngle) {
+    EXPECT_EQ(avatar->getState(), Air);
+    avatar->turn(4.0f);
+    EXPECT_NEAR(avatar->getYaw(), 1.2f, 1e-5f);
+    avatar->setState(Ground);
+    avatar->turn(4.0f);
+    EXPECT_NEAR(avatar->getYaw(), 5.2f, 1e-5f);
+    avatar->setState(7);  // unnamed states turn like the ground
+    avatar->turn(1.0f);
+    EXPECT_NEAR(avatar->getYaw(), 6.2f, 1e-5f);
+}
+
+TEST_F(AvatarTest, ScriptValuesThatAreNotFiniteAreIgnored) {
+    avatar->setMove(V(5, 0, 0));
+    avatar->setMove(V(std::nanf(""), 0, 0));
+    avatar->setAmbientForce(V(0, INFINITY, 0));
+    avatar->turn(std::nanf(""));
+    EXPECT_EQ(avatar->getMoveRequest(), V(5, 0, 0));
+    EXPECT_EQ(avatar->getAmbientForce(), V::ZERO);
+    EXPECT_EQ(avatar->getYaw(), 0.0f);
+    step(10);
+    EXPECT_FALSE(avatarPosition().isNaN());
+}
+
+TEST_F(AvatarTest, ResetPutsTheAvatarBackAtRestInTheAir) {
+    standOnGround();
+    avatar->turn(45.0f);
+    avatar->setAmbientForce(V(1, 2, 3));
+    avatar->setMove(V(5, 0, 0));
+    step(30);
+    avatar->reset();
+    EXPECT_EQ(avatar->getState(), Air);
+    EXPECT_EQ(avatar->getYaw(), 0.0f);
+    EXPECT_EQ(avatar->getAmbientForce(), V::ZERO);
+    EXPECT_EQ(avatar->getLinearVelocity(), V::ZERO);
+    EXPECT_EQ(avatarPosition(), V(0, 0.25f, 0));
+    EXPECT_EQ(avatar->getBodyPosition(), V(0, 0.25f, 0));
+}
+
+TEST_F(AvatarTest, WalksUpARamp) {
+    // A wedge rising from y 0 at x 2 to y 1 at x 6.
+    const std::vector<V> corners = {V(2, 0, -2), V(2, 0, 2), V(6, 1, 2), V(6, 1, -2)};
+    test::SubMeshSpec top;
+    top.shared = true;
+    top.indices = {0, 1, 2, 0, 2, 3};
+    test::makeMesh("RampMesh", corners, {top});
+    addSolid("Ramp", "RampMesh", V::ZERO);
+    standOnGround();
+    float highest = 0.0f;
+    for (int i = 0; i < 200 && avatarPosition().x < 5.5f; ++i) {
+        avatar->setMove(V(5, 0, 0));
+        step();
+        highest = std::max(highest, avatarPosition().y);
+    }
+    EXPECT_GT(avatarPosition().x, 5.0f);
+    EXPECT_GT(highest, 0.25f + 0.6f);
+    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ramp");
+}
+
+TEST(AvatarPlatform, RidesAMovingPlatform) {
+    test::AvatarWorld world;
+    CollisionGeom* platform = world.addBox("Platform", V(-2, -0.5f, -2), V(2, 0, 2), V(10, 0, 10));
+    world.addAvatar(V(10, 1, 10));
+    ASSERT_TRUE(world.land());
+    Ogre::SceneNode* node = world.scene->getSceneNode("Platform");
+    EXPECT_EQ(world.avatarNode()->getParentSceneNode(), node);
+    world.step(30);
+    const V start = world.avatarPosition();
+    // One unit along x and half a unit up in 50 ticks of 20 ms.
+    for (int tick = 0; tick < 50; ++tick) {
+        node->translate(V(0.02f, 0.01f, 0));
+        platform->update();
+        world.step(Avatar::kStepsPerTick);
+    }
+    const V moved = world.avatarPosition() - start;
+    EXPECT_NEAR(moved.x, 1.0f, 0.05f);
+    EXPECT_NEAR(moved.y, 0.5f, 0.05f);
+    EXPECT_NEAR(moved.z, 0.0f, 0.02f);
+    EXPECT_EQ(world.avatar->getState(), Ground);
+}
+
+TEST(AvatarLevel, StepsWithoutLevelObjectsReportEachOnceAndDoNothing) {
+    test::AvatarWorld world;
+    world.app->getCollisionMgr()->clear();  // no "Solid"
+    world.step(50);
+    EXPECT_EQ(world.game.logLinesWith("no actor _AVATAR").size(), 1u);
+    EXPECT_EQ(world.game.logLinesWith("no collision space Solid").size(), 1u);
+
+    // With the avatar but still no "Solid" and no "ROT1": nothing moves.
+    Actor* actor = world.sim->addActor("_AVATAR");
+    actor->attachTo("LevelRoot", "Keep");
+    actor->setPosition("", V(0, 5, 0));
+    world.step(50);
+    EXPECT_EQ(world.avatarPosition(), V(0, 5, 0));
+    EXPECT_EQ(world.game.logLinesWith("no scene node ROT1").size(), 1u);
+
+    // With ROT1 it falls freely; LevelRoot's absence after a level change
+    // only keeps the avatar where it hangs.
+    world.levelRoot->createChildSceneNode("ROT1");
+    world.step(50);
+    EXPECT_LT(world.avatarPosition().y, 5.0f);
+    EXPECT_EQ(world.game.logLinesWith("no collision space Solid").size(), 1u);
+
+    // A new level is reported afresh.
+    world.sim->clear();
+    world.step(5);
+    EXPECT_EQ(world.game.logLinesWith("no actor _AVATAR").size(), 2u);
+}
+
+}  // namespace
+}  // namespace vantor
