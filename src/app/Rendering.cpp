@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/GameApp.h"
+#include "app/ResourceGroups.h"
 #include "app/ResourceSearch.h"
 #include "platform/WindowEvents.h"
 
@@ -133,6 +134,7 @@ void GameApp::registerResourceLocations() {
     resourceSearch_ = std::make_unique<ResourceSearch>();
     groups.setLoadingListener(resourceSearch_.get());
     for (const ResourceLocation& location : kResourceLocations) {
+        ensureGlobalResourceGroup(location.group);
         const std::string path = resourceDir_ + "/" + location.path;
         if (!std::filesystem::exists(path)) {
             log("Error: resource location " + path + " does not exist");

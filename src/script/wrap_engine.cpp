@@ -4,6 +4,7 @@
 
 #include "app/Config.h"
 #include "app/GameApp.h"
+#include "app/ResourceGroups.h"
 #include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
@@ -190,6 +191,7 @@ int w_AddResourceLocation(lua_State* L) {
         const std::string location = argText(L, 2);
         const std::string type = argText(L, 3);
         Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+        ensureGlobalResourceGroup(group);
         groups.addResourceLocation(location, type, group, false);
         groups.initialiseResourceGroup(group);
     });
