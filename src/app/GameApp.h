@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "script/ErrorPanel.h"
 
 namespace Ogre {
 class Root;
@@ -100,6 +101,9 @@ public:
     // the statistics overlay copies it every frame.
     void setDebugText(const std::string& text) { debugText_ = text; }
     const std::string& getDebugText() const { return debugText_; }
+    // The on-screen panel of the latest script error. Kept per application:
+    // a restarted application numbers its panels from the start again.
+    ErrorPanel& getErrorPanel() { return errorPanel_; }
     bool isHeadless() const { return headless_; }
 
     // Game-state stack (play and edit states).
@@ -179,6 +183,7 @@ private:
     std::string musicDir_;
     std::string version_;
     std::string debugText_;
+    ErrorPanel errorPanel_;
 };
 
 // The application that exists now, or null.

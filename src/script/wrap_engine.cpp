@@ -8,6 +8,7 @@
 #include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
+#include "script/wrap_overlay.h"
 #include "world/Simulation.h"
 
 namespace vantor::script {
@@ -70,6 +71,9 @@ int w_ALERT(lua_State* L) {
         }
         log(kScriptingError);
         log(message);
+        if (OverlayMgr* overlays = currentOverlayMgr()) {
+            app().getErrorPanel().show(*overlays, message);
+        }
     });
 }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <lua.h>
 
+#include <OgreOverlayElement.h>
+#include <OgreOverlayManager.h>
+
 #include <filesystem>
 
 #include "app/GameApp.h"
@@ -49,6 +52,20 @@ TEST_F(ScriptVMTest, ErrorsOfEveryKindReachTheAlertFunction) {
     EXPECT_NE(afterAlert[1].find("'=' expected"), std::string::npos);
     EXPECT_NE(afterAlert[2].find("table"), std::string::npos);
     EXPECT_NE(afterAlert[3].find("missing.lua"), std::string::npos);
+}
+
+TEST_F(ScriptVMTest, EachErrorReplacesTheOnScreenErrorPanel) {
+    game_.run("error('first')");
+    const std::string first = game_.app().getErrorPanel().getPanelName();
+    ASSERT_FALSE(first.empty());
+    game_.run("error('second')");
+    const std::string second = game_.app().getErrorPanel().getPanelName();
+    EXPECT_NE(second, first);
+    Ogre::OverlayManager& overlays = Ogre::OverlayManager::getSingleton();
+    EXPECT_FALSE(overlays.hasOverlayElement(first));
+    ASSERT_TRUE(overlays.hasOverlayElement(second + "_TA"));
+    EXPECT_NE(overlays.getOverlayElement(second + "_TA")->getCaption().asUTF8().find("second"),
+              std::string::npos);
 }
 
 TEST_F(ScriptVMTest, EveryStateGetsLibrariesPathAndTheFunctionTable) {
