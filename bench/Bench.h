@@ -6,15 +6,21 @@
 namespace vantor::bench {
 
 // One line of the benchmark table.
+// `floor` is the same work done directly against the libraries, measured in
+// the same run, in the same unit; 0 when the row has no floor.
 struct BenchRow {
     std::string name;
     double value;
     std::string unit;
+    double floor = 0;
 };
 
 // Each subsystem's benchmark returns its rows; bench_main.cpp runs them all.
-std::vector<BenchRow> runCollisionBench();
-std::vector<BenchRow> runWorldBench();
-std::vector<BenchRow> runAvatarBench();
+// `quick` runs one small size of each case with few repetitions: a check that
+// the program works, not a measurement.
+std::vector<BenchRow> runCollisionBench(bool quick);
+std::vector<BenchRow> runWorldBench(bool quick);
+std::vector<BenchRow> runAvatarBench(bool quick);
+std::vector<BenchRow> runStressBench(bool quick);
 
 }  // namespace vantor::bench

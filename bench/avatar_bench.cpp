@@ -54,7 +54,7 @@ double percentile(std::vector<double> values, double p) {
 
 }  // namespace
 
-std::vector<BenchRow> runAvatarBench() {
+std::vector<BenchRow> runAvatarBench(bool quick) {
     std::vector<BenchRow> rows;
     test::TestGame game(test::TestGame::defaultSetup(), {{"start.lua", "-- empty\n"}});
     GameApp& app = game.start();
@@ -92,7 +92,7 @@ std::vector<BenchRow> runAvatarBench() {
         }
         auto measure = [&](bool walking) {
             std::vector<double> ticks;
-            for (int i = 0; i < 2000; ++i) {
+            for (int i = 0; i < (quick ? 50 : 2000); ++i) {
                 avatar->setMove(walking ? Ogre::Vector3(5, i % 100 == 0 ? 0.4f : 0, 0)
                                         : Ogre::Vector3::ZERO);
                 if (walking) {

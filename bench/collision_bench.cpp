@@ -27,14 +27,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kGrid = 224;  // 224 x 224 quads = 100,352 triangles
-
 float height(int x, int z) {
     return 3.0f * std::sin(x * 0.11f) * std::cos(z * 0.07f);
 }
 
 // A terrain-like grid mesh facing +Y, positions only, 32-bit indices.
-void makeTerrain(const std::string& name) {
+void makeTerrain(const std::string& name, int kGrid) {
     Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "General");
     const int side = kGrid + 1;
     auto* data = new Ogre::VertexData();  // owned by the mesh
@@ -103,31 +101,27 @@ int benchRayTest(lua_State* L) {
     return 4;
 }
 
-}  // namespace
-
-std::vector<BenchRow> runCollisionBench() {
-    test::HeadlessOgre ogre;
-    std::vector<BenchRow> rows;
-    makeTerrain("terrain");
+// One terrain size: triangle data build, then rays through the manager,
+// through Lua and as bare dCollide calls.
+void benchTerrain(Ogre::SceneManager* scene, int kGrid, bool quick, std::vector<BenchRow>& rows) {
+    const std::string name = "terrain" + std::to_string(kGrid);
+    makeTerrain(name, kGrid);
     CollisionMgr mgr;
 
     std::vector<double> builds;
     int triangles = 0;
-    for (int i = 0; i < 7; ++i) {
+    const int repeats = quick ? 1 : 7;
+    for (int i = 0; i < repeats; ++i) {
         mgr.clear();
         const auto start = Clock::now();
-        CollisionMesh* mesh = mgr.getMesh("terrain");
+        CollisionMesh* mesh = mgr.getMesh(name);
         builds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         triangles = mesh->indexCount() / 3;
     }
-    rows.push_back({"triangle count of the terrain mesh", double(triangles), "triangles"});
-    rows.push_back(
-        {"getMesh: read buffers + build triangle data (median of 7)", median(builds), "ms"});
-
-    // The share of that spent in ODE's builder (OPCODE's tree), from arrays already read.
+    // The floor: ODE's builder (OPCODE's tree) alone, from arrays already read.
     std::vector<double> odeBuilds;
-    for (int i = 0; i < 7; ++i) {
-        const CollisionMesh* cached = mgr.getMesh("terrain");
+    for (int i = 0; i < repeats; ++i) {
+        const CollisionMesh* cached = mgr.getMesh(name);
         std::vector<float> vertices = cached->vertices();
         std::vector<uint32_t> indices = cached->indices();
         const auto start = Clock::now();
@@ -135,16 +129,17 @@ std::vector<BenchRow> runCollisionBench() {
         odeBuilds.push_back(
             std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
+    const std::string size = std::to_string(triangles) + " triangles";
     rows.push_back(
-        {"  of which dGeomTriMeshDataBuildSingle (median of 7)", median(odeBuilds), "ms"});
+        {"triangle data build (getMesh), " + size, median(builds), "ms", median(odeBuilds)});
 
     mgr.createSpace("Solid", "");
-    CollisionGeom* geom = mgr.createGeom("terrain", "terrain");
-    geom->setNode(ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("terrain"));
+    CollisionGeom* geom = mgr.createGeom(name, name);
+    geom->setNode(scene->getRootSceneNode()->createChildSceneNode(name));
     geom->update();
     mgr.addGeomToSpace("Solid", geom);
 
-    constexpr int kRays = 20000;
+    const int kRays = quick ? 200 : 20000;
     std::mt19937 random(7);
     std::uniform_real_distribution<float> across(0.5f, kGrid - 0.5f);
     std::vector<Ogre::Vector3> origins(kRays);
@@ -159,8 +154,6 @@ std::vector<BenchRow> runCollisionBench() {
         mgr.rayTest("Solid", origins[i], down, 100.0f, record);
         hits += record.hitNode != nullptr;
     });
-    rows.push_back({"CollisionMgr::rayTest, vertical ray onto the terrain", managed, "us/ray"});
-    rows.push_back({"  rays that hit", double(hits), "of " + std::to_string(kRays)});
 
     dGeomID ray = dCreateRay(nullptr, 100.0);
     CollisionResult contacts;
@@ -171,32 +164,44 @@ std::vector<BenchRow> runCollisionBench() {
                             contacts.contacts.data(), sizeof(dContactGeom)) > 0;
     });
     dGeomDestroy(ray);
-    rows.push_back({"raw dCollide(ray, trimesh geom), same rays", raw, "us/ray"});
-    rows.push_back({"  rays that hit", double(rawHits), "of " + std::to_string(kRays)});
 
     lua_State* L = luaL_newstate();
     luaL_openlibs(L);
     lua_pushlightuserdata(L, &mgr);
     lua_pushcclosure(L, &benchRayTest, 1);
     lua_setglobal(L, "RayTest");
-    constexpr int kLuaRays = 20000;
-    const std::string loop =
-        "local n = " + std::to_string(kLuaRays) +
-        " local hits = 0 for i = 1, n do "
-        "local x, y, z, name = RayTest('Solid', 0.5 + (i * 7919 % 22300) / 100, 20, "
-        "0.5 + (i * 104729 % 22300) / 100, 0, -1, 0, 100) "
-        "if name ~= '' then hits = hits + 1 end end luaHits = hits";
+    const int span = (kGrid - 1) * 100;
+    const std::string loop = "local n = " + std::to_string(kRays) +
+                             " local hits = 0 for i = 1, n do "
+                             "local x, y, z, name = RayTest('Solid', 0.5 + (i * 7919 % " +
+                             std::to_string(span) + ") / 100, 20, 0.5 + (i * 104729 % " +
+                             std::to_string(span) +
+                             ") / 100, 0, -1, 0, 100) "
+                             "if name ~= '' then hits = hits + 1 end end luaHits = hits";
     const auto start = Clock::now();
     luaL_dostring(L, loop.c_str());
     const double lua =
-        std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kLuaRays;
+        std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRays;
     lua_getglobal(L, "luaHits");
     const double luaHits = lua_tonumber(L, -1);
     lua_close(L);
-    rows.push_back({"RayTest called from Lua (same adapter as the script fn)", lua, "us/call"});
-    rows.push_back({"  calls that hit", luaHits, "of " + std::to_string(kLuaRays)});
 
+    rows.push_back({"RayTest from Lua vs raw dCollide ray, " + size, lua, "us/ray", raw});
+    rows.push_back({"CollisionMgr::rayTest vs raw dCollide ray, " + size, managed, "us/ray", raw});
+    rows.push_back({"  hits of " + std::to_string(kRays) + " rays: manager / raw / Lua",
+                    double(hits), std::to_string(rawHits) + " / " + std::to_string(int(luaHits))});
     mgr.clear();
+}
+
+}  // namespace
+
+std::vector<BenchRow> runCollisionBench(bool quick) {
+    test::HeadlessOgre ogre;
+    std::vector<BenchRow> rows;
+    // 56, 112 and 224 quads a side: 6,272, 25,088 and 100,352 triangles.
+    for (int grid : quick ? std::vector<int>{56} : std::vector<int>{56, 112, 224}) {
+        benchTerrain(ogre.sceneManager(), grid, quick, rows);
+    }
     Ogre::MeshManager::getSingleton().removeAll();
     return rows;
 }

@@ -34,6 +34,44 @@ CameraController::CameraController() {
     lastTime_ = app->getTime();
 }
 
+CameraController::~CameraController() {
+    // The level's nodes outlive the controller (the scene goes with OGRE).
+    Ogre::SceneNode* follow = followNode_;
+    Ogre::SceneNode* target = target_;
+    followNode_ = nullptr;
+    target_ = nullptr;
+    watch(follow, nullptr);
+    watch(target, nullptr);
+}
+
+void CameraController::watch(Ogre::SceneNode* replaced, Ogre::SceneNode* node) {
+    // Called after the link was changed; a node can hold one listener, and
+    // the other link may still point at the replaced node.
+    const bool stillUsed = replaced == followNode_ || replaced == target_;
+    if (replaced && replaced != node && !stillUsed && replaced->getListener() == this) {
+        replaced->setListener(nullptr);
+    }
+    if (node) {
+        node->setListener(this);
+    }
+}
+
+void CameraController::nodeDestroyed(const Ogre::Node* node) {
+    if (node == target_) {
+        target_ = nullptr;
+        camera_->setAutoTracking(false, nullptr, Ogre::Vector3::ZERO);
+    }
+    if (node == followNode_) {
+        followNode_ = nullptr;
+    }
+}
+
+void CameraController::setFollowNode(Ogre::SceneNode* node) {
+    Ogre::SceneNode* replaced = followNode_;
+    followNode_ = node;
+    watch(replaced, node);
+}
+
 void CameraController::attach() {
     Ogre::SceneManager* scene = getApp()->getSceneManager();
     Ogre::SceneNode* followPoint = findSceneNode(scene, kFollowPointName);
@@ -47,9 +85,11 @@ void CameraController::attach() {
         parent->detachObject(camera_);
     }
     cameraNode_->attachObject(camera_);
+    Ogre::SceneNode* replaced = target_;
     target_ = findSceneNode(scene, kAvatarNodeName);
+    watch(replaced, target_);
     if (target_ && followPoint) {
-        followNode_ = followPoint;
+        setFollowNode(followPoint);
         setMode(Follow);
     }
 }
@@ -58,8 +98,8 @@ void CameraController::detach() {
     if (Ogre::SceneNode* parent = camera_->getParentSceneNode()) {
         parent->detachObject(camera_);
     }
-    followNode_ = nullptr;
-    target_ = nullptr;
+    setFollowNode(nullptr);
+    setTarget(nullptr);
     setMode(Free);
 }
 
@@ -78,7 +118,9 @@ void CameraController::setMode(CameraMode mode) {
 }
 
 void CameraController::setTarget(Ogre::SceneNode* node) {
+    Ogre::SceneNode* replaced = target_;
     target_ = node;
+    watch(replaced, node);
     camera_->setAutoTracking(node != nullptr, node, Ogre::Vector3::ZERO);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <OgreNode.h>
 #include <OgreVector.h>
 
 #include <cstdint>
@@ -17,10 +18,18 @@ enum CameraMode { Free = 0, Follow = 1 };
 // chases a follow point with a critically damped spring while the camera
 // keeps looking at the avatar. Both scene objects belong to the scene
 // manager; the controller never destroys them.
-class CameraController {
+//
+// The follow point and the tracked node belong to the level, which may destroy
+// them at any time (RemoveActor, a level load). The controller listens to both
+// nodes and forgets a node as it is destroyed, so neither the spring nor the
+// camera's auto tracking ever reaches a destroyed node.
+class CameraController : private Ogre::Node::Listener {
 public:
     // Creates the camera and its node in the application's scene manager.
     CameraController();
+    ~CameraController() override;
+    CameraController(const CameraController&) = delete;
+    CameraController& operator=(const CameraController&) = delete;
 
     // Hooks the camera to the current level: snaps to "_FollowCamera1",
     // follows it and tracks "_AVATAR" when the level has them.
@@ -31,7 +40,7 @@ public:
     void setPosition(const Ogre::Vector3& position);
     void setMode(CameraMode mode);
     void setDampening(float dampening) { dampening_ = dampening; }
-    void setFollowNode(Ogre::SceneNode* node) { followNode_ = node; }
+    void setFollowNode(Ogre::SceneNode* node);
     // A node turns the camera's auto tracking on toward it, null turns it off.
     void setTarget(Ogre::SceneNode* node);
     // One follow step; called every simulation tick. Does nothing in Free mode.
@@ -45,6 +54,10 @@ public:
     const Ogre::Vector3& getVelocity() const { return velocity_; }
 
 private:
+    void nodeDestroyed(const Ogre::Node* node) override;
+    // Moves this listener from the node it replaces to the new one.
+    void watch(Ogre::SceneNode* replaced, Ogre::SceneNode* node);
+
     CameraMode mode_ = Free;
     uint32_t lastTime_ = 0;  // application clock at the last mode change or step, ms
     float dampening_ = 0.5f;

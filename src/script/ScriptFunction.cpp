@@ -1,5 +1,6 @@
 #include "script/ScriptFunction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -13,6 +14,14 @@ std::string argText(lua_State* L, int index) {
 
 double argNumber(lua_State* L, int index) {
     return lua_tonumber(L, index);
+}
+
+float argFloat(lua_State* L, int index) {
+    const double value = argNumber(L, index);
+    if (std::isnan(value)) {
+        return 0.0f;
+    }
+    return static_cast<float>(std::clamp(value, -kMaxFloatArgument, kMaxFloatArgument));
 }
 
 namespace {

@@ -21,6 +21,15 @@ std::string argText(lua_State* L, int index);
 // Number argument: lua_tonumber. Non-numbers read as 0.
 double argNumber(lua_State* L, int index);
 
+// Single-precision argument for positions, directions, forces, angles,
+// colours and rates: NaN reads as 0 and the value is clamped to
+// +-kMaxFloatArgument. A non-finite or overflowing float that reaches a scene
+// node or an ODE body turns the node's bounds into NaN, which OGRE's bounding
+// box assertion turns into an abort at the next render; a bounded value keeps
+// every product the scene graph forms finite.
+constexpr double kMaxFloatArgument = 1e9;
+float argFloat(lua_State* L, int index);
+
 // Integer argument: the number truncated toward zero. NaN reads as 0 and
 // values beyond the int range saturate, so no cast is ever undefined.
 int argInt(lua_State* L, int index);

@@ -50,9 +50,7 @@ int pushZeroVector(lua_State* L) {
 }
 
 Ogre::Vector3 argVector(lua_State* L, int first) {
-    return Ogre::Vector3(static_cast<float>(argNumber(L, first)),
-                         static_cast<float>(argNumber(L, first + 1)),
-                         static_cast<float>(argNumber(L, first + 2)));
+    return Ogre::Vector3(argFloat(L, first), argFloat(L, first + 1), argFloat(L, first + 2));
 }
 
 }  // namespace
@@ -84,7 +82,7 @@ int w_AddActorMessage(lua_State* L) {
         message.word1 = argText(L, 4);
         message.word2 = argText(L, 5);
         message.vector = argVector(L, 6);
-        message.number = static_cast<float>(argNumber(L, 9));
+        message.number = argFloat(L, 9);
         sim->addActorMessage(message);
     });
 }
@@ -140,7 +138,7 @@ int w_SetRotation(lua_State* L) {
         if (Ogre::SceneNode* node = findNode("SetRotation", argText(L, 1))) {
             // The axis is the caller's to normalise; the angle is absolute.
             const Ogre::Vector3 axis = argVector(L, 2);
-            const Ogre::Radian angle(static_cast<float>(argNumber(L, 5)) * Ogre::Math::fDeg2Rad);
+            const Ogre::Radian angle(argFloat(L, 5) * Ogre::Math::fDeg2Rad);
             node->setOrientation(Ogre::Quaternion::IDENTITY);
             if (!axis.isZeroLength()) {  // a zero axis would make the orientation NaN
                 node->rotate(axis, angle, Ogre::Node::TS_LOCAL);

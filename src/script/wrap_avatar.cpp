@@ -7,17 +7,13 @@
 
 namespace vantor {
 
+using script::argFloat;
 using script::argInt;
-using script::argNumber;
 
 namespace {
 Simulation* simulation() {
     GameApp* app = getApp();
     return app ? app->getSimulation() : nullptr;
-}
-
-float argFloat(lua_State* L, int index) {
-    return static_cast<float>(argNumber(L, index));
 }
 }  // namespace
 

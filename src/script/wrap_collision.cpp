@@ -8,7 +8,7 @@
 
 namespace vantor {
 
-using script::argNumber;
+using script::argFloat;
 using script::argText;
 
 namespace {
@@ -39,14 +39,9 @@ int w_RayTest(lua_State* L) {
         [&] {
             CollisionResult record;
             if (CollisionMgr* mgr = collisionMgr()) {
-                const Ogre::Vector3 origin(static_cast<float>(argNumber(L, 2)),
-                                           static_cast<float>(argNumber(L, 3)),
-                                           static_cast<float>(argNumber(L, 4)));
-                const Ogre::Vector3 direction(static_cast<float>(argNumber(L, 5)),
-                                              static_cast<float>(argNumber(L, 6)),
-                                              static_cast<float>(argNumber(L, 7)));
-                mgr->rayTest(argText(L, 1), origin, direction, static_cast<float>(argNumber(L, 8)),
-                             record);
+                const Ogre::Vector3 origin(argFloat(L, 2), argFloat(L, 3), argFloat(L, 4));
+                const Ogre::Vector3 direction(argFloat(L, 5), argFloat(L, 6), argFloat(L, 7));
+                mgr->rayTest(argText(L, 1), origin, direction, argFloat(L, 8), record);
             }
             return pushResult(record.point, record.hitNode ? record.hitNode->getName() : "");
         },

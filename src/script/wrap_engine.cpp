@@ -160,9 +160,7 @@ int w_SetSkyBox(lua_State* L) {
 
 int w_SetFog(lua_State* L) {
     return guarded(L, "SetFog", [&] {
-        const Ogre::ColourValue colour(static_cast<float>(argNumber(L, 1)),
-                                       static_cast<float>(argNumber(L, 2)),
-                                       static_cast<float>(argNumber(L, 3)), 1.0f);
+        const Ogre::ColourValue colour(argFloat(L, 1), argFloat(L, 2), argFloat(L, 3), 1.0f);
         const int start = argInt(L, 4);
         const int end = argInt(L, 5);
         scene().setFog(Ogre::FOG_LINEAR, colour, 0.0f, static_cast<Ogre::Real>(start),

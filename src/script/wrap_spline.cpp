@@ -35,9 +35,8 @@ int w_CreateSpline(lua_State* L) {
 int w_AddSplinePoint(lua_State* L) {
     return guarded(L, "AddSplinePoint", [&] {
         if (Simulation* sim = simulation()) {
-            sim->addSplinePoint(argText(L, 1), Ogre::Vector3(static_cast<float>(argNumber(L, 2)),
-                                                             static_cast<float>(argNumber(L, 3)),
-                                                             static_cast<float>(argNumber(L, 4))));
+            sim->addSplinePoint(argText(L, 1),
+                                Ogre::Vector3(argFloat(L, 2), argFloat(L, 3), argFloat(L, 4)));
         }
     });
 }
@@ -48,8 +47,7 @@ int w_InterpolateSpline(lua_State* L) {
         [&] {
             Simulation* sim = simulation();
             const Ogre::Vector3 point =
-                sim ? sim->interpolateSpline(argText(L, 1), static_cast<float>(argNumber(L, 2)))
-                    : Ogre::Vector3::ZERO;
+                sim ? sim->interpolateSpline(argText(L, 1), argFloat(L, 2)) : Ogre::Vector3::ZERO;
             return pushVector(L, point);
         },
         [&] { return pushVector(L, Ogre::Vector3::ZERO); });

@@ -346,6 +346,25 @@ void Avatar::applyControl(const Ogre::Quaternion& q) {
     dBodySetTorque(body_, 0, 0, 0);
 }
 
+namespace {
+// ODE's sphere-trimesh collider reports a contact with a zero or NaN normal
+// when the sphere's centre lies exactly on a triangle (its plane, an edge or a
+// vertex), as it does for an avatar reset onto a grid vertex of a flat ground.
+// A joint made from it fills the body's state with NaN, and the next
+// dWorldStep aborts the process in dNormalize4. Such a contact has no
+// direction to push along; it is skipped, and the others of the step remain.
+bool usableContact(const dContactGeom& c) {
+    for (int i = 0; i < 3; ++i) {
+        if (!std::isfinite(c.pos[i]) || !std::isfinite(c.normal[i])) {
+            return false;
+        }
+    }
+    const dReal length2 =
+        c.normal[0] * c.normal[0] + c.normal[1] * c.normal[1] + c.normal[2] * c.normal[2];
+    return std::isfinite(c.depth) && length2 > 0.25;
+}
+}  // namespace
+
 void Avatar::nearCallback(void* data, dGeomID o1, dGeomID o2) {
     Avatar* self = static_cast<Avatar*>(data);
     if (dGeomIsSpace(o1) || dGeomIsSpace(o2)) {
@@ -382,6 +401,9 @@ void Avatar::collide(dGeomID level, dGeomID own) {
     Ogre::SceneNode* ground = nullptr;
     for (int i = 0; i < n; ++i) {
         const dContact& contact = contacts[i];
+        if (!usableContact(contact.geom)) {
+            continue;
+        }
         dJointID joint = dJointCreateContact(world_, contactGroup_, &contact);
         dJointAttach(joint, b1, b2);
 

@@ -1,0 +1,267 @@
+// A whole world tick under stress, inside a headless application, against the
+// floor: the same work written directly against OGRE and ODE.
+//
+// Engine: Simulation::step for one 20 ms tick with n actors moving and
+// spinning, 5n messages spread over the next 10 s, n/10 collision callbacks of
+// box-mesh actors against a 20,000-triangle ground in "Solid" (touching, so
+// the callback's Lua function runs), and the avatar walking on that ground.
+// Floor: n scene nodes translated and rotated, the due messages walked from a
+// sorted list, n/10 dCollide calls of the same geoms against the ground, and
+// three steps of an ODE body with a sphere colliding with the ground.
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+#include <lua.h>
+#include <ode/ode.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "Bench.h"
+#include "collision/CollisionMgr.h"
+#include "collision/TestMeshes.h"
+#include "script/ScriptVM.h"
+#include "support/TestGame.h"
+#include "world/Actor.h"
+#include "world/Avatar.h"
+#include "world/Simulation.h"
+
+namespace vantor::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kGroundGrid = 100;  // 100 x 100 quads = 20,000 triangles
+constexpr int kTickMs = 20;
+
+void makeGround(const std::string& name) {
+    const int side = kGroundGrid + 1;
+    std::vector<Ogre::Vector3> vertices;
+    for (int z = 0; z < side; ++z) {
+        for (int x = 0; x < side; ++x) {
+            vertices.emplace_back(float(x), 0.5f * std::sin(x * 0.3f) * std::cos(z * 0.2f),
+                                  float(z));
+        }
+    }
+    test::SubMeshSpec grid;
+    grid.shared = true;
+    grid.use32BitIndices = true;
+    for (int z = 0; z < kGroundGrid; ++z) {
+        for (int x = 0; x < kGroundGrid; ++x) {
+            const uint32_t v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
+            grid.indices.insert(grid.indices.end(), {v00, v01, v10, v10, v01, v11});
+        }
+    }
+    test::makeMesh(name, vertices, {grid});
+}
+
+struct TickStats {
+    double mean = 0, p50 = 0, p99 = 0;
+};
+
+TickStats stats(std::vector<double> us) {
+    std::sort(us.begin(), us.end());
+    TickStats s;
+    s.mean = std::accumulate(us.begin(), us.end(), 0.0) / double(us.size());
+    s.p50 = us[us.size() / 2];
+    s.p99 = us[static_cast<size_t>(0.99 * double(us.size() - 1))];
+    return s;
+}
+
+ActorMessage message(const std::string& actor, ActorMessageType type, uint32_t time = 0) {
+    ActorMessage m;
+    m.actorName = actor;
+    m.type = static_cast<int32_t>(type);
+    m.time = time;
+    return m;
+}
+
+// The engine's side: returns per-tick microseconds.
+std::vector<double> engineTicks(test::TestGame& game, int actors, int ticks) {
+    GameApp& app = game.app();
+    Simulation* sim = app.getSimulation();
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> across(5.0f, kGroundGrid - 5.0f);
+    std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
+    const uint32_t start = sim->getTime();
+    for (int i = 0; i < actors; ++i) {
+        const std::string name = "mover" + std::to_string(i);
+        sim->addActor(name);
+        ActorMessage m = message(name, ActorMessageType::Attach);
+        m.word1 = "LevelRoot";
+        sim->addActorMessage(m);
+        m = message(name, ActorMessageType::Position);
+        m.vector = Ogre::Vector3(across(random), 0.2f, across(random));
+        sim->addActorMessage(m);
+        m = message(name, ActorMessageType::Velocity);
+        m.vector = Ogre::Vector3(0.5f, 0, 0.25f);
+        sim->addActorMessage(m);
+        m = message(name, ActorMessageType::Spin);
+        m.vector = Ogre::Vector3::UNIT_Y;
+        m.number = 45;
+        sim->addActorMessage(m);
+        if (i % 10 == 0) {
+            m = message(name, ActorMessageType::CollisionGeometry);
+            m.word1 = "crate";
+            m.word2 = "Movers";
+            sim->addActorMessage(m);
+            sim->registerCollisionCallback(name, "Solid", "Touched", false);
+        }
+        for (int k = 0; k < 5; ++k) {
+            m = message(name, ActorMessageType::Velocity, start + later(random));
+            m.vector = Ogre::Vector3(0.5f, 0, k % 2 ? 0.25f : -0.25f);
+            sim->addActorMessage(m);
+        }
+    }
+    sim->processMessages();
+
+    std::vector<double> us;
+    for (int t = 0; t < ticks; ++t) {
+        sim->setAvatarMove(Ogre::Vector3(5, 0, 0));
+        sim->turnAvatar(1.0f);
+        game.clock().advance(sim->getTime() + kTickMs - app.getTime());
+        const auto begin = Clock::now();
+        sim->step();
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+    }
+    for (int i = 0; i < actors; ++i) {
+        sim->removeActor("mover" + std::to_string(i));
+    }
+    return us;
+}
+
+// The floor: the same transforms and collide calls without the engine.
+std::vector<double> floorTicks(Ogre::SceneManager* scene, dGeomID ground,
+                               const CollisionMesh& crate, int actors, int ticks) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> across(5.0f, kGroundGrid - 5.0f);
+    std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
+    Ogre::SceneNode* root = scene->getRootSceneNode()->createChildSceneNode("FloorRoot");
+    std::vector<Ogre::SceneNode*> nodes;
+    std::vector<Ogre::Vector3> velocities(actors, Ogre::Vector3(0.5f, 0, 0.25f));
+    std::vector<std::unique_ptr<CollisionGeom>> geoms;
+    struct Due {
+        uint32_t time;
+        int actor;
+        Ogre::Vector3 velocity;
+    };
+    std::vector<Due> due;
+    for (int i = 0; i < actors; ++i) {
+        Ogre::SceneNode* node = root->createChildSceneNode();
+        node->setPosition(across(random), 0.2f, across(random));
+        nodes.push_back(node);
+        if (i % 10 == 0) {
+            geoms.push_back(std::make_unique<CollisionGeom>(crate));
+            geoms.back()->setNode(node);
+        }
+        for (int k = 0; k < 5; ++k) {
+            due.push_back({later(random), i, Ogre::Vector3(0.5f, 0, k % 2 ? 0.25f : -0.25f)});
+        }
+    }
+    std::stable_sort(due.begin(), due.end(),
+                     [](const Due& a, const Due& b) { return a.time < b.time; });
+
+    dWorldID world = dWorldCreate();
+    dWorldSetGravity(world, 0, -9.81, 0);
+    dBodyID body = dBodyCreate(world);
+    dBodySetPosition(body, 50, 1, 50);
+    dGeomID sphere = dCreateSphere(nullptr, 0.5);
+    dGeomSetBody(sphere, body);
+    Ogre::SceneNode* avatarNode = root->createChildSceneNode();
+    std::vector<dContactGeom> contacts(CollisionResult::kMaxContacts);
+
+    std::vector<double> us;
+    size_t next = 0;
+    uint32_t now = 0;
+    const Ogre::Radian spin(Ogre::Degree(45.0f * kTickMs / 1000.0f));
+    for (int t = 0; t < ticks; ++t) {
+        const auto begin = Clock::now();
+        now += kTickMs;
+        for (; next < due.size() && due[next].time <= now; ++next) {
+            velocities[due[next].actor] = due[next].velocity;
+        }
+        for (int i = 0; i < actors; ++i) {
+            nodes[i]->translate(velocities[i] * (kTickMs / 1000.0f), Ogre::Node::TS_PARENT);
+            nodes[i]->rotate(Ogre::Vector3::UNIT_Y, spin, Ogre::Node::TS_LOCAL);
+        }
+        for (int s = 0; s < Avatar::kStepsPerTick; ++s) {
+            dBodySetLinearVel(body, 5, dBodyGetLinearVel(body)[1], 0);
+            dCollide(sphere, ground, CollisionResult::kMaxContacts, contacts.data(),
+                     sizeof(dContactGeom));
+            dWorldStep(world, Avatar::kStepSeconds);
+            const dReal* p = dBodyGetPosition(body);
+            avatarNode->setPosition(float(p[0]), float(p[1]), float(p[2]));
+        }
+        for (auto& geom : geoms) {
+            geom->update();
+            dCollide(geom->geom(), ground, CollisionResult::kMaxContacts, contacts.data(),
+                     sizeof(dContactGeom));
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+    }
+    geoms.clear();
+    dGeomDestroy(sphere);
+    dWorldDestroy(world);
+    root->removeAndDestroyAllChildren();
+    scene->destroySceneNode(root);
+    return us;
+}
+
+}  // namespace
+
+std::vector<BenchRow> runStressBench(bool quick) {
+    std::vector<BenchRow> rows;
+    test::TestGame game(test::TestGame::defaultSetup(), {{"start.lua", "-- empty\n"}});
+    GameApp& app = game.start();
+    Ogre::SceneManager* scene = app.getSceneManager();
+    Ogre::SceneNode* levelRoot = scene->getRootSceneNode()->createChildSceneNode("LevelRoot");
+    levelRoot->createChildSceneNode("ROT1");
+    game.run(
+        "touched = 0 function Touched(name) touched = touched + 1 end "
+        "function StartWalk() end function EndWalk() end function StartJump() end "
+        "function EndJump() end function BumpedIntoSomething(d) end");
+
+    makeGround("ground");
+    test::makeBoxMesh("crate", Ogre::Vector3(-0.5f, -0.5f, -0.5f), Ogre::Vector3(0.5f));
+    CollisionMgr* mgr = app.getCollisionMgr();
+    mgr->createSpace("Solid", "");
+    mgr->createSpace("Movers", "");
+    CollisionGeom* ground = mgr->createGeom("Ground", "ground");
+    ground->setNode(levelRoot->createChildSceneNode("Ground"));
+    ground->update();
+    mgr->addGeomToSpace("Solid", ground);
+
+    Simulation* sim = app.getSimulation();
+    Actor* avatar = sim->addActor("_AVATAR");
+    avatar->attachTo("LevelRoot", "Keep");
+    avatar->setPosition("", Ogre::Vector3(50, 2, 50));
+
+    const int ticks = quick ? 20 : 500;  // 500 ticks: the 10 s the messages span
+    for (int actors : quick ? std::vector<int>{100} : std::vector<int>{100, 300, 1000}) {
+        const std::vector<double> engine = engineTicks(game, actors, ticks);
+        const std::vector<double> floor =
+            floorTicks(scene, ground->geom(), *mgr->getMesh("crate"), actors, ticks);
+        const TickStats e = stats(engine), f = stats(floor);
+        const std::string size = std::to_string(actors) + " actors, " + std::to_string(actors * 5) +
+                                 " msgs, " + std::to_string(actors / 10) + " callbacks";
+        rows.push_back({"tick mean: " + size, e.mean / 1000.0, "ms", f.mean / 1000.0});
+        rows.push_back({"tick p50:  " + size, e.p50 / 1000.0, "ms", f.p50 / 1000.0});
+        rows.push_back({"tick p99:  " + size, e.p99 / 1000.0, "ms", f.p99 / 1000.0});
+    }
+    lua_State* L = app.getScriptVM("lua")->state();
+    lua_getglobal(L, "touched");
+    rows.push_back({"  callback calls made (touching every tick)", lua_tonumber(L, -1), "calls"});
+    lua_pop(L, 1);
+    const Ogre::Vector3 walked = scene->getSceneNode("_AVATAR")->_getDerivedPosition();
+    rows.push_back(
+        {"  avatar distance from its start", walked.distance(Ogre::Vector3(50, 2, 50)), "units"});
+    mgr->clear();
+    game.stop();
+    return rows;
+}
+
+}  // namespace vantor::bench
