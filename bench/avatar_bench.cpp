@@ -76,7 +76,9 @@ std::vector<BenchRow> runAvatarBench(bool quick) {
         {"avatar terrain", double(mgr->getMesh("hills")->indexCount() / 3), "triangles"});
 
     {
-        Simulation sim(scene);
+        // The application's own simulation: a second one would share (and at its
+        // end destroy) the overlay the application's simulation still uses.
+        Simulation& sim = *app.getSimulation();
         Actor* actor = sim.addActor("_AVATAR");
         actor->attachTo("LevelRoot", "Keep");
         actor->setPosition("", Ogre::Vector3(50, 2, 50));

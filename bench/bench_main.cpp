@@ -11,8 +11,10 @@ int main(int argc, char** argv) {
     using vantor::bench::BenchRow;
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     std::vector<BenchRow> rows;
-    for (auto run : {vantor::bench::runStressBench, vantor::bench::runCollisionBench,
-                     vantor::bench::runWorldBench, vantor::bench::runAvatarBench}) {
+    // The two cases inside a headless application run first, before the
+    // ones on a bare OGRE root.
+    for (auto run : {vantor::bench::runStressBench, vantor::bench::runAvatarBench,
+                     vantor::bench::runCollisionBench, vantor::bench::runWorldBench}) {
         for (BenchRow& row : run(quick)) {
             rows.push_back(std::move(row));
         }

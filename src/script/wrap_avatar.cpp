@@ -45,7 +45,11 @@ int w_ResetBody(lua_State* L) {
 int w_SetAmbientForce(lua_State* L) {
     return script::guarded(L, "SetAmbientForce", [&] {
         if (Simulation* sim = simulation()) {
-            sim->setAmbientForce(Ogre::Vector3(argFloat(L, 1), argFloat(L, 2), argFloat(L, 3)));
+            // Read unclamped: the avatar itself refuses a force that is not
+            // finite and keeps the previous one.
+            sim->setAmbientForce(Ogre::Vector3(static_cast<float>(script::argNumber(L, 1)),
+                                               static_cast<float>(script::argNumber(L, 2)),
+                                               static_cast<float>(script::argNumber(L, 3))));
         }
     });
 }
