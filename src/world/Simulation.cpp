@@ -122,6 +122,37 @@ void Simulation::processMessages() {
 }
 
 void Simulation::deliverMessages() {
+    // Fast pass for the common case of many queued messages and a few due
+    // ones: the queue is compacted in place, keeping its order, instead of
+    // erasing each delivered message from the middle (which moved the whole
+    // tail once per delivery). Only messages other than Script are handled
+    // here: they never run Lua, so nothing can change the queue meanwhile.
+    // The first due Script message hands over to the general loop below.
+    const auto isDue = [this](const ActorMessage& m) { return m.time <= time_; };
+    auto read = std::find_if(messages_.begin(), messages_.end(), isDue);
+    auto write = read;
+    for (; read != messages_.end(); ++read) {
+        if (!isDue(*read)) {
+            if (write != read) {
+                *write = std::move(*read);
+            }
+            ++write;
+            continue;
+        }
+        if (read->type == static_cast<int32_t>(ActorMessageType::Script)) {
+            break;
+        }
+        const ActorMessage message = std::move(*read);
+        if (Actor* actor = findActor(message.actorName)) {
+            actor->handleMessage(message);
+        } else {
+            log(kInvalidActor + message.actorName + ")");
+        }
+    }
+    if (write != read) {
+        messages_.erase(std::move(read, messages_.end(), write), messages_.end());
+    }
+
     int scriptsDelivered = 0;
     size_t i = 0;
     while (i < messages_.size()) {
