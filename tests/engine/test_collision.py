@@ -32,7 +32,7 @@ def actor(lua_name, mesh, space, x, y, z):
 # but z, so its faces cut the trigger's faces whenever the two z ranges
 # overlap: while the wall's centre is within 8 of a trigger's centre.
 TRIGGERS = [("Zone", "'Zone'", 0.0), ("Quote'Zone", '"Quote\'Zone"', 30.0),
-            ("Back\\Zone", "'Back\\\\Zone'", 60.0)]
+            ("Back\\Zone", "'Back\\\\Zone'", 60.0), ("New\nZone", "'New\\nZone'", 90.0)]
 SPEED = 20.0  # units per second along +z
 
 
@@ -46,7 +46,8 @@ def test_moving_geometry_fires_trigger_callbacks_each_tick_with_exact_names():
 local function record(file, text)
     local _, _, z = GetPosition('Mover')
     local f = io.open(file, 'a')
-    f:write(GetSimulationTime(), '\t', z, '\t', text, '\n')
+    -- Newlines in names are written as \n so a record stays on one line.
+    f:write(GetSimulationTime(), '\t', z, '\t', (string.gsub(text, '\n', '\\n')), '\n')
     f:close()
 end
 function Touched(name) record('single.txt', type(name) .. '\t' .. name) end
@@ -55,7 +56,9 @@ function TouchedList(names)
 end
 RegisterCollisionCallback('Mover', 'Triggers', 'Touched')
 RegisterCollisionCallback('Mover', 'Triggers', 'TouchedList', 1)
-""" + at(5000, "ShutDown()")
+""" + at(100, "LogText('test before [' .. CollisionTest('Mover', 'Triggers') .. ']')") + \
+        at(1000, "LogText('test inside [' .. CollisionTest('Mover', 'Triggers') .. ']')") + \
+        at(6500, "ShutDown()")
     with Game(levels={"start.lua": level}) as game:
         assert game.run() == 0
         assert not game.log_with("Scripting error"), game.log()[-20:]
@@ -63,6 +66,7 @@ RegisterCollisionCallback('Mover', 'Triggers', 'TouchedList', 1)
         errors = [l for l in game.log_with("Error") + game.log_with("ERROR") if not any(
             part in l for part in ("CameraController", "PlayState", "Avatar::step", "setup table"))]
         assert not errors, errors
+        log = game.log()
         single = [line.split("\t") for line in game.read("bin/single.txt").splitlines()]
         listed = [line.split("\t") for line in game.read("bin/list.txt").splitlines()]
 
@@ -75,8 +79,12 @@ RegisterCollisionCallback('Mover', 'Triggers', 'TouchedList', 1)
         assert l[2:] == ["table", "1", s[3]], (s, l)
 
     names = [row[3] for row in single]
+    # CollisionTest from Lua names the touched member of the space, or nothing.
+    assert "100 test before []" in log and "1000 test inside [Zone]" in log, \
+        [line for line in log if " test " in line]
     for name, _, centre in TRIGGERS:
-        ticks = [(int(row[0]), float(row[1])) for row in single if row[3] == name]
+        expected = name.replace("\n", "\\n")
+        ticks = [(int(row[0]), float(row[1])) for row in single if row[3] == expected]
         assert ticks, "%s never fired; callbacks: %s" % (name, sorted(set(names)))
         times = [t for t, _ in ticks]
         # One call per tick, in consecutive ticks, with no gap while touching.
@@ -88,9 +96,9 @@ RegisterCollisionCallback('Mover', 'Triggers', 'TouchedList', 1)
             assert centre - 8.5 < z < centre + 8.5, (name, z)
         assert ticks[0][1] < centre - 7.0 and ticks[-1][1] > centre + 7.0, (name, ticks[0], ticks[-1])
     # Nothing else was reported, and nothing after the last trigger was left
-    # behind (the wall is at z 80 by the end).
-    assert set(names) == {name for name, _, _ in TRIGGERS}, set(names)
-    assert max(int(row[0]) for row in single) < 4500
+    # behind (the wall is at z 110 by the end).
+    assert set(names) == {name.replace("\n", "\\n") for name, _, _ in TRIGGERS}, set(names)
+    assert max(int(row[0]) for row in single) < 6000
 
 
 def test_ray_test_reports_the_nearest_point_of_a_known_mesh():
