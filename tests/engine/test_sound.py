@@ -183,6 +183,66 @@ AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
     assert len(after) >= 20, (music, beep)
 
 
+def test_master_volume_scales_only_sounds_started_afterwards():
+    level = LEVEL_START + at(200, "Play2DSound('loud.wav', 256, 1)") + \
+        at(1000, "SetMasterVolume(64, 256) Play2DSound('soft.wav', 256, 1)") + \
+        at(2200, "ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        write_tone(game, "loud.wav", 440, 0.5)
+        write_tone(game, "soft.wav", 550, 0.5)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        rate, left, _ = read_pcm16(output)
+
+    loud = tone_levels(left, rate, 440)
+    soft = tone_levels(left, rate, 550)
+    soft_windows = sounding(soft)
+    assert len(soft_windows) >= 15, soft_windows
+    # Whole windows only, away from the starts and the end of the file.
+    before = [loud[i] for i in sounding(loud) if i < soft_windows[0] - 1]
+    during = [loud[i] for i in soft_windows[1:-1]]
+    assert len(before) >= 10 and len(during) >= 10, (before, during)
+    median = lambda values: sorted(values)[len(values) // 2]
+    # The playing loop keeps its volume (255 of 256 from setup.lua) ...
+    assert abs(median(during) / median(before) - 1) < 0.05, (median(before), median(during))
+    # ... and the new one plays at 64 of 256 against it.
+    ratio = median([soft[i] for i in soft_windows[1:-1]]) / median(before)
+    assert abs(ratio - 64 / 255) < 0.03, ratio
+
+
+def test_level_load_stops_the_music_and_every_sound():
+    levels = {
+        "start.lua": LEVEL_START + """
+local cx, cy, cz = GetPosition('_CameraNode')
+AddActor('Speaker')
+AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
+AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
+AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
+""" % (ATTACH, POSITION, SOUND) + at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") +
+        at(1400, "coreLoadLevel('quiet.lua')"),
+        # The next level plays a tone of its own, so the file shows that the
+        # mix went on after the load.
+        "quiet.lua": LEVEL_START + at(200, "Play2DSound('after.wav', 256, 1)") +
+        at(1400, "ShutDown()"),
+    }
+    with Game(setup=SOUND_SETUP, levels=levels) as game:
+        write_tone(game, "music_tone.wav", 660, 6)
+        write_tone(game, "beep.wav", 880, 0.5)
+        write_tone(game, "buzz.wav", 1200, 0.5)
+        write_tone(game, "after.wav", 500, 0.5)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        rate, left, right = read_pcm16(output)
+
+    after = sounding(tone_levels(right, rate, 500))
+    assert len(after) >= 15, after
+    for frequency in (660, 880, 1200):
+        before = sounding(tone_levels(right, rate, frequency))
+        assert len(before) >= 18, (frequency, before)
+        # Silent from the load on, at least 200 ms before the next level's tone.
+        assert max(before) < min(after) - 3, (frequency, before, after)
+
+
 def test_without_music_no_sound_system_is_made():
     level = LEVEL_START + at(
         200, "PlayStream('music.wav') local f = io.open('channel.txt', 'w') "
