@@ -92,28 +92,71 @@ def test_second_script_error_replaces_the_error_panel():
     assert changed_box(clean, second, (narrow[2] + 1, 0, 800, 600)) is None
 
 
+def test_named_overlays_show_and_hide_and_a_level_load_clears_the_screen():
+    # OVEExample covers x 480..780, y 12..72; ExampleBadge x 480..780, y 510..570.
+    levels = {
+        "start.lua": LEVEL_START +
+        at(200, "SaveScreenshot('plain.png') AddElement('OVEExample')") +
+        at(400, "SaveScreenshot('named.png') RemoveElement('OVEExample') AddElement('ExampleBadge')") +
+        at(600, "SaveScreenshot('badge.png') AddElement('OVEExample') "
+                "CreatePanel('a panel', 100, 300) error('an error', 0)") +
+        at(800, "SaveScreenshot('full.png') coreLoadLevel('next.lua')"),
+        "next.lua": LEVEL_START + at(300, "SaveScreenshot('next.png') ShutDown()"),
+    }
+    with Game(levels=levels) as game:
+        assert game.run() == 0
+        assert not game.log_with("AddElement"), game.log_with("AddElement")
+        plain, named, badge, full, after = shots(
+            game, "plain.png", "named.png", "badge.png", "full.png", "next.png")
+    box = changed_box(plain, named)
+    assert box is not None and abs(box[0] - 480) <= 1 and abs(box[1] - 12) <= 1, box
+    assert box[3] < 80, box
+    # RemoveElement hid the overlay; the badge container shows on its own.
+    box = changed_box(plain, badge)
+    assert box is not None and abs(box[0] - 480) <= 1 and abs(box[1] - 510) <= 1, box
+    # With the overlay, a panel and the error panel on screen, the next level
+    # starts clean: panels gone, named overlay hidden, badge detached.
+    assert changed_box(plain, full, (0, 0, 800, 300)) is not None
+    assert changed_box(plain, after) is None, changed_box(plain, after)
+
+
+def test_a_screenshot_shows_what_the_script_changed_just_before():
+    level = LEVEL_START + at(
+        300, "SaveScreenshot('before.png') AddElement('ExampleBadge') SaveScreenshot('same.png') "
+             "RemoveElement('ExampleBadge') SaveScreenshot('again.png') ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        before, same, again = shots(game, "before.png", "same.png", "again.png")
+    box = changed_box(before, same)
+    assert box is not None and abs(box[0] - 480) <= 1 and abs(box[1] - 510) <= 1, box
+    assert changed_box(before, again) is None
+
+
 def test_statistics_box_shows_and_carries_the_show_text_line():
     level = LEVEL_START + """
 AddElement('Core/DebugOverlay')
-""" + at(200, "SaveScreenshot('hidden.png') AddElement('Core/StatsPanel') ShowText('')") + \
-        at(500, "SaveScreenshot('blank.png') ShowText('MMMMMMMMMMMMMMMM')") + \
-        at(800, "SaveScreenshot('long.png') ShowText('MM')") + \
-        at(1100, "SaveScreenshot('short.png') RemoveElement('Core/StatsPanel')") + \
-        at(1400, "SaveScreenshot('removed.png') ShutDown()")
+""" + at(200, "SaveScreenshot('hidden.png') AddElement('Core/StatsPanel')") + \
+        at(500, "SaveScreenshot('entered.png') ShowText('')") + \
+        at(800, "SaveScreenshot('blank.png') ShowText('MMMMMMMMMMMMMMMM')") + \
+        at(1100, "SaveScreenshot('long.png') ShowText('MM')") + \
+        at(1400, "SaveScreenshot('short.png') RemoveElement('Core/StatsPanel')") + \
+        at(1700, "SaveScreenshot('removed.png') ShutDown()")
     with Game(levels={"start.lua": level}) as game:
         assert game.run() == 0
         # The overlay's name is not an "OVE" name: AddElement looks for an
         # element of that name and finds none. Its container is the way in.
         assert game.log_with("Error: AddElement: no overlay element named Core/DebugOverlay")
         assert not game.log_with("Core/StatsPanel"), game.log_with("Core/StatsPanel")
-        hidden, blank, long_text, short_text, removed = shots(
-            game, "hidden.png", "blank.png", "long.png", "short.png", "removed.png")
+        hidden, entered, blank, long_text, short_text, removed = shots(
+            game, "hidden.png", "entered.png", "blank.png", "long.png", "short.png", "removed.png")
     box = changed_box(hidden, blank)
     assert box is not None, "the statistics box did not appear"
     left, top, right, bottom = box
     assert abs(left - STATS_BOX[0]) <= 1 and abs(top - STATS_BOX[1]) <= 1, box
     assert abs(right - (STATS_BOX[2] - 1)) <= 1 and abs(bottom - (STATS_BOX[3] - 1)) <= 1, box
     assert changed_box(hidden, removed) is None, "RemoveElement left the box on screen"
+    # The play state's notice stood in the debug line until ShowText('').
+    assert changed_box(blank, entered, DEBUG_LINE) is not None
     # The debug line shows the ShowText text: sixteen capitals reach much
     # farther right than two, and the empty text shows nothing.
     long_ink = changed_box(blank, long_text, DEBUG_LINE)
