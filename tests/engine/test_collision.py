@@ -37,7 +37,8 @@ SPEED = 20.0  # units per second along +z
 
 
 def test_moving_geometry_fires_trigger_callbacks_each_tick_with_exact_names():
-    level = LEVEL_START + "CreateCollisionSpace('Triggers', '')\nCreateCollisionSpace('Movers', '')\n"
+    level = LEVEL_START + "CreateCollisionSpace('Triggers', '')\n" \
+        "CreateCollisionSpace('Movers', '')\n"
     for _, lua_name, z in TRIGGERS:
         level += actor(lua_name, "Trigger.mesh", "Triggers", 0, 0, z)
     level += actor("'Mover'", "Wall.mesh", "Movers", 0, -2, -20)
@@ -94,7 +95,8 @@ RegisterCollisionCallback('Mover', 'Triggers', 'TouchedList', 1)
         assert 38 <= len(times) <= 42, (name, len(times))
         for _, z in ticks:
             assert centre - 8.5 < z < centre + 8.5, (name, z)
-        assert ticks[0][1] < centre - 7.0 and ticks[-1][1] > centre + 7.0, (name, ticks[0], ticks[-1])
+        assert ticks[0][1] < centre - 7.0 and ticks[-1][1] > centre + 7.0, \
+            (name, ticks[0], ticks[-1])
     # Nothing else was reported, and nothing after the last trigger was left
     # behind (the wall is at z 110 by the end).
     assert set(names) == {name.replace("\n", "\\n") for name, _, _ in TRIGGERS}, set(names)
@@ -105,7 +107,8 @@ def test_ray_test_reports_the_nearest_point_of_a_known_mesh():
     # Trigger.mesh at (100, 0, 0): top face y 8 over x 94..106, z -6..6; its
     # side face x 94. Gem.mesh at (50, 0, 200): an octahedron whose upper
     # facets are y = 1.5 * (1 - |x| - |z|) around its centre.
-    level = LEVEL_START + "CreateCollisionSpace('Solid', '')\nCreateCollisionSpace('Inner', 'Solid')\n"
+    level = LEVEL_START + "CreateCollisionSpace('Solid', '')\n" \
+        "CreateCollisionSpace('Inner', 'Solid')\n"
     level += actor("'Block'", "Trigger.mesh", "Solid", 100, 0, 0)
     level += actor("'Gem'", "Gem.mesh", "Inner", 50, 0, 200)
     level += actor("'Front'", "Trigger.mesh", "Solid", 130, 0, 0)

@@ -106,7 +106,8 @@ AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
 AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
 AddActorMessage('Speaker', 200, %d, 'high.wav', '', 0, 0, 0, 256)
 """ % (ATTACH, POSITION, SOUND) + \
-        at(200, "local f = io.open('channel.txt', 'w') f:write(Play2DSound('low.wav', 256, 0)) f:close()") + \
+        at(200, "local f = io.open('channel.txt', 'w') "
+                "f:write(Play2DSound('low.wav', 256, 0)) f:close()") + \
         at(2200, "ShutDown()")
     with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
         write_tone(game, "low.wav", 440, 1.2)
@@ -218,7 +219,8 @@ AddActor('Speaker')
 AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
 AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
 AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
-""" % (ATTACH, POSITION, SOUND) + at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") +
+""" % (ATTACH, POSITION, SOUND) +
+        at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") +
         at(1400, "coreLoadLevel('quiet.lua')"),
         # The next level plays a tone of its own, so the file shows that the
         # mix went on after the load.
