@@ -210,7 +210,10 @@ int w_SaveScreenshot(lua_State* L) {
         // and the front buffer cannot be read back everywhere. So the scene is
         // drawn once more as it stands, without a swap, and that is saved.
         Ogre::RenderWindow& target = window();
-        target.update(false);
+        // A closed or inactive window is not drawn into; it keeps what it has.
+        if (target.isActive() && !target.isClosed()) {
+            target.update(false);
+        }
         target.writeContentsToFile(argText(L, 1));
     });
 }
