@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit tests, engine tests under Xvfb
-# and the scripted demo play-through.
+# and the scripted demo play-through; then the same unit and engine tests
+# against a sanitizer build (scripts/test-sanitize.sh, build-asan/).
+# VANTOR_SKIP_SANITIZE=1 leaves the sanitizer run out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure
+if [ "${VANTOR_SKIP_SANITIZE:-0}" != "1" ]; then
+  bash scripts/test-sanitize.sh
+fi

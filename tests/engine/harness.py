@@ -128,6 +128,10 @@ class Game:
         environment["DISPLAY"] = display()
         environment.setdefault("ALSOFT_DRIVERS", "null")
         environment.update(env or {})
+        # Libraries preloaded into the engine only, not into this script
+        # (the sanitizer run keeps plug-ins loaded at exit this way).
+        if os.environ.get("VANTOR_ENGINE_PRELOAD"):
+            environment["LD_PRELOAD"] = os.environ["VANTOR_ENGINE_PRELOAD"]
         self.stderr = open(self.stderr_path, "w")
         self.proc = subprocess.Popen([os.path.join(self.bin, "vantor")], cwd=self.bin,
                                      env=environment, stdout=subprocess.DEVNULL,
