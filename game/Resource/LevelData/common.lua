@@ -3,9 +3,9 @@
 -- help keys, and one timer that runs the level's per-tick work.
 --
 -- A level starts with
---     local demo = require("../Resource/LevelData/common")
+--     local demo = dofile("../Resource/LevelData/common.lua")
 --     demo.begin("hub.lua", "The Hub")
--- (require finds files relative to bin/; every level load opens a fresh "lua"
+-- (paths are relative to bin/; every level load opens a fresh "lua"
 -- state, so this file runs again for each level.)
 
 local demo = {}
@@ -93,10 +93,13 @@ function demo.player(x, y, z)
     CreateCollisionSpace("Player", "")
     demo.actor("_AVATAR", "Ball.mesh", "Player", x, y, z)
     CreateSceneNode("LevelRoot", "ROT1")
-    -- The avatar's node exists once its Attach message is delivered.
-    AddActorMessage("_AVATAR", 0, 7,
-        "CreateSceneNode('_AVATAR', '_FollowCamera1') SetPosition('_FollowCamera1', -4, 1.8, 0)",
-        "", 0, 0, 0, 0)
+    -- The follow point is an actor of its own, attached to the avatar once
+    -- the avatar's Attach message has made its node: a level load then
+    -- removes it with the other actors. (A plain scene node below the
+    -- avatar's node outlives the level and is in the next level's way.)
+    AddActor("_FollowCamera1")
+    AddActorMessage("_FollowCamera1", 0, 0, "_AVATAR", "Relative", 0, 0, 0, 0)
+    AddActorMessage("_FollowCamera1", 0, 1, "SetLocal", "", -4.5, 2.2, 0, 0)
     SetCameraDampening(3)
 end
 
@@ -189,7 +192,8 @@ function demo.begin(level, title)
         .. "M music, V volume, F12 screenshot, Esc menu")
     PlayStream("music.wav")
     AddActor("Clock")
-    AddActorMessage("Clock", 0, 7, "DemoTick()", "", 0, 0, 0, 0)
+    -- First at the first tick, when the actors of the level have their nodes.
+    AddActorMessage("Clock", 20, 7, "DemoTick()", "", 0, 0, 0, 0)
 end
 
 -- Call last: the callbacks that need the player.

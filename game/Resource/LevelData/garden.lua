@@ -4,7 +4,10 @@
 -- tower. To the left a jump pad throws the avatar up to a gem on a high pad;
 -- hedges of walls ring the lawn, and a platform rocks back and forth.
 
-local demo = require("../Resource/LevelData/common")
+-- Only the tower lets the mouse switch to the edit camera.
+Level = { editstateallowed = "0" }
+
+local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("garden.lua", "The Garden")
 
 SetSkyBox("Vantor/Sky")
@@ -13,9 +16,12 @@ CreateCollisionSpace("Air", "")
 
 demo.actor("Ground", "Ground.mesh", "Solid", 0, 0, 0)
 demo.actor("Ramp", "Ramp.mesh", "Solid", 4, 0, 0)
-demo.actor("Terrace", "Platform.mesh", "Solid", 14.5, 1.6, 0)
-demo.gem("Gem1", 13.5, 2.2, 0)
-demo.exit("ToTower", 16.5, 1.6, 0, "tower.lua")
+-- The terrace lies a step below the ramp's top end: the avatar rolls off
+-- the ramp and drops onto it. (Where two meshes meet flush, the sphere can
+-- catch on the edge between them and stop.)
+demo.actor("Terrace", "Platform.mesh", "Solid", 14.5, 1.35, 0)
+demo.gem("Gem1", 14, 1.95, 0)
+demo.exit("ToTower", 16.5, 1.35, 0, "tower.lua")
 
 -- The jump pad: a green plate just above the grass, tested every tick with
 -- CollisionTest. Touching it pushes the avatar up with an ambient force for

@@ -6,7 +6,10 @@
 -- the garden. Off the path a lift and a shuttle carry you to two more gems,
 -- and a drone flies its round on a spline with a humming sound.
 
-local demo = require("../Resource/LevelData/common")
+-- Only the tower lets the mouse switch to the edit camera.
+Level = { editstateallowed = "0" }
+
+local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("hub.lua", "The Hub")
 
 SetSkyBox("Vantor/Sky")

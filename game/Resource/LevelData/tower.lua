@@ -8,7 +8,7 @@
 
 Level = { editstateallowed = "1" }
 
-local demo = require("../Resource/LevelData/common")
+local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("tower.lua", "The Tower")
 
 SetSkyBox("Vantor/Sky")
@@ -46,7 +46,7 @@ demo.exit("ToHub", -12, 0, 0, "hub.lua")
 -- the avatar for four seconds while the keys are locked.
 local INTRO_MS = 4000
 CreateSpline("Intro")
-for _, p in ipairs({ {8, 4, 0}, {0, 5, 8}, {-8, 4, 0}, {0, 3, -8}, {-4, 1.8, 0} }) do
+for _, p in ipairs({ {8, 4, 0}, {0, 5, 8}, {-8, 4, 0}, {0, 3, -8}, {-4.5, 2.2, 0} }) do
     AddSplinePoint("Intro", p[1], p[2], p[3])
 end
 SetAvatarState(3)
@@ -56,8 +56,11 @@ AddElement("ExampleBadge")
 
 local function endIntro()
     introRunning = false
-    SetPosition("_FollowCamera1", -4, 1.8, 0)
+    SetPosition("_FollowCamera1", -4.5, 2.2, 0)
     SetAvatarState(0)
+    -- Thin air up here: a steady lift of a third of the avatar's weight makes
+    -- the jumps from step to step floaty.
+    SetAmbientForce(0, 1.1, 0)
     RemoveElement("ExampleBadge")
     LogText("demo: the intro is over")
 end
