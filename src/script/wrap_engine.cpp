@@ -202,7 +202,20 @@ int w_AddResourceLocation(lua_State* L) {
 }
 
 int w_SaveScreenshot(lua_State* L) {
-    return guarded(L, "SaveScreenshot", [&] { window().writeContentsToFile(argText(L, 1)); });
+    return guarded(L, "SaveScreenshot", [&] {
+        // Scripts run between frames, after the last picture was swapped to
+        // the front. A window's back buffer, which writeContentsToFile reads,
+        // is undefined after a swap (under GLX with buffer exchange it holds
+        // the frame before last, so a screenshot could miss the last changes),
+        // and the front buffer cannot be read back everywhere. So the scene is
+        // drawn once more as it stands, without a swap, and that is saved.
+        Ogre::RenderWindow& target = window();
+        // A closed or inactive window is not drawn into; it keeps what it has.
+        if (target.isActive() && !target.isClosed()) {
+            target.update(false);
+        }
+        target.writeContentsToFile(argText(L, 1));
+    });
 }
 
 int w_ShutDown(lua_State* L) {

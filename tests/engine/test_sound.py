@@ -1,0 +1,261 @@
+"""Sound in the running engine, heard through OpenAL Soft's wave writer: 2D
+and 3D samples, one music stream at a time, StopAllSounds leaving the music,
+and no sound system at all with music = 0.
+
+Every test plays pure tones of its own and measures each tone's amplitude per
+channel in short windows of the written file, so the checks need no timing
+between the game clock and the file."""
+import math
+import os
+import struct
+import wave
+
+import harness
+from harness import Game
+
+SCRIPT = 7  # actor message types
+ATTACH, POSITION, SOUND = 0, 1, 9
+
+LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+SOUND_SETUP = {"music": 1, "soundvolume": 5, "musicvolume": 5}
+WINDOW = 0.05  # seconds per analysis window
+PRESENT = 0.02  # amplitude (of full scale) above which a tone counts as sounding
+
+
+def at(time, code):
+    """A timed Script message on the level's timer actor."""
+    return "AddActorMessage('timer', %d, %d, [[%s]], '', 0, 0, 0, 0)\n" % (time, SCRIPT, code)
+
+
+def write_tone(game, name, frequency, seconds, rate=22050):
+    """A mono 16-bit sine at half of full scale, in the game's Music folder."""
+    frames = bytearray()
+    for i in range(int(seconds * rate)):
+        frames += struct.pack("<h", int(16383 * math.sin(2 * math.pi * frequency * i / rate)))
+    with wave.open(game.path("Resource/Music/" + name), "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(bytes(frames))
+
+
+def run_with_wave_output(game, timeout=60):
+    """Runs the game with OpenAL Soft writing its stereo mix to out.wav."""
+    conf = game.path("alsoft.conf")
+    output = game.path("out.wav")
+    with open(conf, "w") as out:
+        out.write("[general]\ndrivers=wave\nchannels=stereo\nhrtf=false\n"
+                  "sample-type=int16\ndither=false\n\n[wave]\nfile=%s\n" % output)
+    code = game.start(env={"ALSOFT_CONF": conf, "ALSOFT_DRIVERS": "wave"}).wait(timeout)
+    return code, output
+
+
+def read_pcm16(path):
+    """(rate, left, right) of a 16-bit stereo WAV as floats of full scale.
+
+    OpenAL Soft writes WAVE_FORMAT_EXTENSIBLE headers, which this Python's
+    wave module refuses, so the chunks are read here."""
+    with open(path, "rb") as source:
+        data = source.read()
+    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE", "not a WAV file"
+    at, rate, channels, bits, samples = 12, 0, 0, 0, b""
+    while at + 8 <= len(data):
+        kind, size = struct.unpack("<4sI", data[at:at + 8])
+        body = data[at + 8:at + 8 + size]
+        if kind == b"fmt ":
+            _, channels, rate, _, _, bits = struct.unpack("<HHIIHH", body[:16])
+        elif kind == b"data":
+            samples = body
+        at += 8 + size + (size & 1)
+    assert (channels, bits) == (2, 16), (channels, bits)
+    count = len(samples) // 4
+    values = struct.unpack("<%dh" % (2 * count), samples[:4 * count])
+    return rate, [v / 32768.0 for v in values[0::2]], [v / 32768.0 for v in values[1::2]]
+
+
+def tone_levels(samples, rate, frequency):
+    """The tone's amplitude in each window (Hann-windowed single-bin DFT)."""
+    size = int(WINDOW * rate)
+    hann = [0.5 - 0.5 * math.cos(2 * math.pi * n / size) for n in range(size)]
+    cos_table = [hann[n] * math.cos(2 * math.pi * frequency * n / rate) for n in range(size)]
+    sin_table = [hann[n] * math.sin(2 * math.pi * frequency * n / rate) for n in range(size)]
+    norm = 2.0 / sum(hann)
+    levels = []
+    for start in range(0, len(samples) - size + 1, size):
+        window = samples[start:start + size]
+        re = sum(map(float.__mul__, window, cos_table))
+        im = sum(map(float.__mul__, window, sin_table))
+        levels.append(norm * math.hypot(re, im))
+    return levels
+
+
+def sounding(levels):
+    """Indices of the windows in which the tone sounds."""
+    return [i for i, level in enumerate(levels) if level > PRESENT]
+
+
+def energy(levels):
+    return sum(level * level for level in levels)
+
+
+def test_2d_sound_is_centred_and_3d_sound_at_the_right_is_louder_on_the_right():
+    level = LEVEL_START + """
+local cx, cy, cz = GetPosition('_CameraNode')
+AddActor('Speaker')
+AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
+AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
+AddActorMessage('Speaker', 200, %d, 'high.wav', '', 0, 0, 0, 256)
+""" % (ATTACH, POSITION, SOUND) + \
+        at(200, "local f = io.open('channel.txt', 'w') "
+                "f:write(Play2DSound('low.wav', 256, 0)) f:close()") + \
+        at(2200, "ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        write_tone(game, "low.wav", 440, 1.2)
+        write_tone(game, "high.wav", 1000, 1.2)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        assert not game.log_with("CSound: Error"), game.log_with("CSound")
+        assert int(game.read("bin/channel.txt")) > 0
+        rate, left, right = read_pcm16(output)
+
+    low_left, low_right = tone_levels(left, rate, 440), tone_levels(right, rate, 440)
+    high_left, high_right = tone_levels(left, rate, 1000), tone_levels(right, rate, 1000)
+    # Both tones sound for most of their 1.2 s.
+    assert len(sounding(low_left)) >= 18 and len(sounding(low_right)) >= 18
+    assert len(sounding(high_right)) >= 18
+    # The 2D sound plays in the middle: both channels alike.
+    ratio = energy(low_right) / energy(low_left)
+    assert 0.8 < ratio < 1.25, ratio
+    # The 3D one, 3 units to the listener's right, is much louder on the right.
+    assert energy(high_right) > 4 * energy(high_left), (energy(high_left), energy(high_right))
+
+
+def test_a_second_stream_replaces_the_first():
+    level = LEVEL_START + at(200, "PlayStream('first.wav')") + \
+        at(1200, "PlayStream('second.wav')") + at(2400, "ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        write_tone(game, "first.wav", 440, 6)
+        write_tone(game, "second.wav", 660, 6)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        playing = game.log_with("CSound: Playing ")
+        assert [line.split("Playing ", 1)[1] for line in playing] == \
+            ["../Resource/Music/first.wav", "../Resource/Music/second.wav"], playing
+        rate, left, right = read_pcm16(output)
+
+    first = sounding(tone_levels(left, rate, 440))
+    second = sounding(tone_levels(left, rate, 660))
+    assert len(first) >= 15, first  # about 1 s of the first stream
+    assert len(second) >= 15, second
+    # Once the second stream sounds, the first is silent (one window of overlap
+    # at the change).
+    assert max(first) <= min(second) + 1, (first, second)
+    # The same holds on the right; streams are not positioned.
+    right_first = sounding(tone_levels(right, rate, 440))
+    assert max(right_first) <= min(second) + 1
+
+
+def test_stop_all_sounds_silences_samples_but_not_the_stream():
+    level = LEVEL_START + """
+local cx, cy, cz = GetPosition('_CameraNode')
+AddActor('Speaker')
+AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
+AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
+AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
+""" % (ATTACH, POSITION, SOUND) + \
+        at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") + \
+        at(1400, "StopAllSounds()") + at(2800, "ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        write_tone(game, "music_tone.wav", 660, 6)
+        write_tone(game, "beep.wav", 880, 0.5)  # short, so only the loop keeps it going
+        write_tone(game, "buzz.wav", 1200, 0.5)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        rate, left, right = read_pcm16(output)
+
+    music = sounding(tone_levels(left, rate, 660))
+    beep = sounding(tone_levels(left, rate, 880))
+    buzz = sounding(tone_levels(right, rate, 1200))
+    # The loops ran for about 1.2 s (several turns of their 0.5 s files) ...
+    assert len(beep) >= 18 and len(buzz) >= 18, (beep, buzz)
+    # ... and stopped together, while the music went on for about 1.4 s more.
+    assert abs(max(beep) - max(buzz)) <= 1, (beep, buzz)
+    after = [i for i in music if i > max(beep) + 1]
+    assert len(after) >= 20, (music, beep)
+
+
+def test_master_volume_scales_only_sounds_started_afterwards():
+    level = LEVEL_START + at(200, "Play2DSound('loud.wav', 256, 1)") + \
+        at(1000, "SetMasterVolume(64, 256) Play2DSound('soft.wav', 256, 1)") + \
+        at(2200, "ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        write_tone(game, "loud.wav", 440, 0.5)
+        write_tone(game, "soft.wav", 550, 0.5)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        rate, left, _ = read_pcm16(output)
+
+    loud = tone_levels(left, rate, 440)
+    soft = tone_levels(left, rate, 550)
+    soft_windows = sounding(soft)
+    assert len(soft_windows) >= 15, soft_windows
+    # Whole windows only, away from the starts and the end of the file.
+    before = [loud[i] for i in sounding(loud) if i < soft_windows[0] - 1]
+    during = [loud[i] for i in soft_windows[1:-1]]
+    assert len(before) >= 10 and len(during) >= 10, (before, during)
+    median = lambda values: sorted(values)[len(values) // 2]
+    # The playing loop keeps its volume (255 of 256 from setup.lua) ...
+    assert abs(median(during) / median(before) - 1) < 0.05, (median(before), median(during))
+    # ... and the new one plays at 64 of 256 against it.
+    ratio = median([soft[i] for i in soft_windows[1:-1]]) / median(before)
+    assert abs(ratio - 64 / 255) < 0.03, ratio
+
+
+def test_level_load_stops_the_music_and_every_sound():
+    levels = {
+        "start.lua": LEVEL_START + """
+local cx, cy, cz = GetPosition('_CameraNode')
+AddActor('Speaker')
+AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
+AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
+AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
+""" % (ATTACH, POSITION, SOUND) +
+        at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") +
+        at(1400, "coreLoadLevel('quiet.lua')"),
+        # The next level plays a tone of its own, so the file shows that the
+        # mix went on after the load.
+        "quiet.lua": LEVEL_START + at(200, "Play2DSound('after.wav', 256, 1)") +
+        at(1400, "ShutDown()"),
+    }
+    with Game(setup=SOUND_SETUP, levels=levels) as game:
+        write_tone(game, "music_tone.wav", 660, 6)
+        write_tone(game, "beep.wav", 880, 0.5)
+        write_tone(game, "buzz.wav", 1200, 0.5)
+        write_tone(game, "after.wav", 500, 0.5)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        rate, left, right = read_pcm16(output)
+
+    after = sounding(tone_levels(right, rate, 500))
+    assert len(after) >= 15, after
+    for frequency in (660, 880, 1200):
+        before = sounding(tone_levels(right, rate, frequency))
+        assert len(before) >= 18, (frequency, before)
+        # Silent from the load on, at least 200 ms before the next level's tone.
+        assert max(before) < min(after) - 3, (frequency, before, after)
+
+
+def test_without_music_no_sound_system_is_made():
+    level = LEVEL_START + at(
+        200, "PlayStream('music.wav') local f = io.open('channel.txt', 'w') "
+             "f:write(Play2DSound('hum.wav', 256, 0)) f:close() StopAllSounds() ShutDown()")
+    with Game(setup={"music": 0}, levels={"start.lua": level}) as game:
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        assert game.read("bin/channel.txt") == "0"
+        assert not game.log_with("CSound"), game.log_with("CSound")
+        assert not os.path.exists(output), "an audio device was opened"
+        assert "delete sound" in game.log()
+
+
+harness.main(globals())
