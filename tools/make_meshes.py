@@ -5,9 +5,10 @@ Standard library only; the conversion runs OgreXMLConverter (Debian package
 ogre-1.12-tools). Output is deterministic: the hills come from sines, not
 random numbers, so every build lays out the same level.
 
-Sizes are world units. The demo levels are about 400 units across and the
-avatar is a sphere a few units in radius, so a platform is a comfortable step
-onto, a door fits the avatar, and the ramp climbs gently.
+Sizes are world units. The avatar is a sphere of radius 0.25 walking at 5
+units per second and the demo levels are some 60 units across, so a platform
+is a few strides wide, a door fits the avatar easily and the ramp climbs
+gently.
 
 Usage: make_meshes.py LEVEL_DATA_DIR [MESH_NAME ...]
 """
@@ -94,8 +95,8 @@ def ground_height(x, z):
     """Gentle hills: at most a few units high, flat enough to walk anywhere."""
     # Keep the centre of the level level so the start and the hub sit flat.
     r = math.sqrt(x * x + z * z)
-    fade = min(1.0, max(0.0, (r - 40.0) / 60.0))
-    return fade * (3.0 * math.sin(x / 37.0) * math.cos(z / 41.0) + 1.5 * math.sin((x + z) / 23.0))
+    fade = min(1.0, max(0.0, (r - 22.0) / 14.0))
+    return fade * (0.9 * math.sin(x / 5.3) * math.cos(z / 6.1) + 0.45 * math.sin((x + z) / 3.7))
 
 
 def terrain_height(x, z):
@@ -104,7 +105,7 @@ def terrain_height(x, z):
 
 def make_ground():
     b = MeshBuilder()
-    height_grid(b, 400.0, 100, ground_height)  # 100 x 100 cells: 20,000 triangles
+    height_grid(b, 80.0, 100, ground_height)  # 100 x 100 cells: 20,000 triangles
     return b
 
 
@@ -116,35 +117,35 @@ def make_big_terrain():
 
 def make_platform():
     b = MeshBuilder()
-    b.box((-15.0, -1.0, -15.0), (15.0, 0.0, 15.0), 0.1)  # top face at y = 0
+    b.box((-2.5, -0.4, -2.5), (2.5, 0.0, 2.5), 0.5)  # top face at y = 0
     return b
 
 
 def make_door():
     b = MeshBuilder()
-    b.box((-8.0, 0.0, -1.0), (8.0, 16.0, 1.0), 0.1)  # stands on y = 0, hinge-free slab
+    b.box((-2.0, 0.0, -0.2), (2.0, 3.0, 0.2), 0.5)  # stands on y = 0, hinge-free slab
     return b
 
 
 def make_wall():
     b = MeshBuilder()
-    b.box((-20.0, 0.0, -2.0), (20.0, 12.0, 2.0), 0.1)
+    b.box((-4.0, 0.0, -0.25), (4.0, 3.0, 0.25), 0.5)
     return b
 
 
 def make_trigger():
     b = MeshBuilder()
-    b.box((-6.0, 0.0, -6.0), (6.0, 8.0, 6.0), 0.1)
+    b.box((-1.5, 0.0, -1.5), (1.5, 2.0, 1.5), 0.5)
     return b
 
 
 def make_ramp():
-    """A wedge 40 long (along +x), 16 wide, rising from 0 to 8: about 11 degrees."""
+    """A wedge 8 long (along +x), 3 wide, rising from 0 to 1.6: about 11 degrees."""
     b = MeshBuilder()
-    length, half_width, top = 40.0, 8.0, 8.0
-    # uv of the walking surfaces at the ground's density (1 per 400 units),
+    length, half_width, top = 8.0, 1.5, 1.6
+    # uv of the walking surfaces at the ground's density (1 per 80 units),
     # so the checker squares of ramp and ground match.
-    u, v = length / 400.0, 2 * half_width / 400.0
+    u, v = length / 80.0, 2 * half_width / 80.0
     # Sloped top.
     slope = math.atan2(top, length)
     n = (-math.sin(slope), math.cos(slope), 0.0)
@@ -167,10 +168,10 @@ def make_ramp():
 
 
 def make_gem():
-    """An octahedron 3 units tall, flat-shaded so its facets catch the light."""
+    """An octahedron 0.9 units tall, flat-shaded so its facets catch the light."""
     b = MeshBuilder()
-    top, bottom = (0.0, 1.5, 0.0), (0.0, -1.5, 0.0)
-    ring = [(1.0, 0.0, 0.0), (0.0, 0.0, -1.0), (-1.0, 0.0, 0.0), (0.0, 0.0, 1.0)]
+    top, bottom = (0.0, 0.45, 0.0), (0.0, -0.45, 0.0)
+    ring = [(0.3, 0.0, 0.0), (0.0, 0.0, -0.3), (-0.3, 0.0, 0.0), (0.0, 0.0, 0.3)]
     for i in range(4):
         a, c = ring[i], ring[(i + 1) % 4]
         for apex, tri in ((top, (a, c, top)), (bottom, (c, a, bottom))):
@@ -187,6 +188,33 @@ def make_gem():
     return b
 
 
+def make_ball():
+    """The avatar's body: a sphere of radius 0.25 (the size of its physics
+    sphere), 12 segments around and 8 rings, smooth-shaded. It rests on
+    y = 0, as the physics sphere hangs above the avatar node's origin."""
+    b = MeshBuilder()
+    radius, segments, rings = 0.25, 12, 8
+    for ring in range(rings + 1):
+        theta = math.pi * ring / rings
+        for seg in range(segments + 1):
+            phi = 2.0 * math.pi * seg / segments
+            n = (math.sin(theta) * math.cos(phi), math.cos(theta), math.sin(theta) * math.sin(phi))
+            b.vertex((radius * n[0], radius + radius * n[1], radius * n[2]), n,
+                     (seg / segments, ring / rings))
+    stride = segments + 1
+    for ring in range(rings):
+        for seg in range(segments):
+            a = ring * stride + seg
+            c = a + stride
+            # Counter-clockwise seen from outside; the poles' degenerate
+            # triangles are left out.
+            if ring != 0:
+                b.triangles.append((a, a + 1, c))
+            if ring != rings - 1:
+                b.triangles.append((a + 1, c + 1, c))
+    return b
+
+
 # file name -> (builder, material)
 MESHES = (
     ("Ground.mesh", make_ground, "Vantor/Checker"),
@@ -196,6 +224,7 @@ MESHES = (
     ("Wall.mesh", make_wall, "Vantor/Wall"),
     ("Gem.mesh", make_gem, "Vantor/Stripes"),
     ("Trigger.mesh", make_trigger, "Vantor/Trigger"),
+    ("Ball.mesh", make_ball, "Vantor/Ball"),
     ("BigTerrain.mesh", make_big_terrain, "Vantor/Checker"),
 )
 

@@ -13,4 +13,8 @@ setup = {
     musicvolume = 3,            -- 0 to 5
     startlevel = "hub.lua",
     resourcedir = "../Resource/LevelData/",
+    -- The demo menu's "fetch the news" downloads news.txt from here. Serve a
+    -- folder with `python3 -m http.server 8080` to try it; without a server
+    -- the download fails at once and the menu says so.
+    downloadurl = "http://127.0.0.1:8080/",
 }

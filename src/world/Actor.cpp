@@ -115,6 +115,15 @@ Actor::~Actor() {
         }
         // Only while the node of the actor's name is still the actor's own.
         if (node_ && findSceneNode(sceneMgr_, name_) == node_) {
+            // Nodes a level hung below the actor move up to the actor's parent
+            // instead of dropping out of the scene graph: the level teardown
+            // then destroys them with the rest of "LevelRoot", and their names
+            // are free for the next level.
+            if (Ogre::SceneNode* parent = node_->getParentSceneNode()) {
+                while (node_->numChildren() > 0) {
+                    parent->addChild(node_->removeChild(static_cast<unsigned short>(0)));
+                }
+            }
             sceneMgr_->destroySceneNode(node_);
         }
     } catch (const std::exception& e) {

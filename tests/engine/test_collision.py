@@ -27,13 +27,14 @@ def actor(lua_name, mesh, space, x, y, z):
                    pos=POSITION, x=x, y=y, z=z))
 
 
-# Trigger.mesh is the box x -6..6, y 0..8, z -6..6. Wall.mesh is x -20..20,
-# y 0..12, z -2..2; placed at y -2 it sticks out of the trigger on every side
-# but z, so its faces cut the trigger's faces whenever the two z ranges
-# overlap: while the wall's centre is within 8 of a trigger's centre.
-TRIGGERS = [("Zone", "'Zone'", 0.0), ("Quote'Zone", '"Quote\'Zone"', 30.0),
-            ("Back\\Zone", "'Back\\\\Zone'", 60.0), ("New\nZone", "'New\\nZone'", 90.0)]
-SPEED = 20.0  # units per second along +z
+# Trigger.mesh is the box x -1.5..1.5, y 0..2, z -1.5..1.5. Wall.mesh is
+# x -4..4, y 0..3, z -0.25..0.25; placed at y -0.5 it sticks out of the
+# trigger on every side but z, so its faces cut the trigger's faces whenever
+# the two z ranges overlap: while the wall's centre is within 1.75 of a
+# trigger's centre.
+TRIGGERS = [("Zone", "'Zone'", 0.0), ("Quote'Zone", '"Quote\'Zone"', 6.0),
+            ("Back\\Zone", "'Back\\\\Zone'", 12.0), ("New\nZone", "'New\\nZone'", 18.0)]
+SPEED = 4.375  # units per second along +z: 3.5 units of contact in 0.8 s
 
 
 def test_moving_geometry_fires_trigger_callbacks_each_tick_with_exact_names():
@@ -41,7 +42,7 @@ def test_moving_geometry_fires_trigger_callbacks_each_tick_with_exact_names():
         "CreateCollisionSpace('Movers', '')\n"
     for _, lua_name, z in TRIGGERS:
         level += actor(lua_name, "Trigger.mesh", "Triggers", 0, 0, z)
-    level += actor("'Mover'", "Wall.mesh", "Movers", 0, -2, -20)
+    level += actor("'Mover'", "Wall.mesh", "Movers", 0, -0.5, -4)
     level += "AddActorMessage('Mover', 0, %d, '', '', 0, 0, %s, 0)\n" % (VELOCITY, SPEED)
     level += r"""
 local function record(file, text)
@@ -90,36 +91,38 @@ RegisterCollisionCallback('Mover', 'Triggers', 'TouchedList', 1)
         times = [t for t, _ in ticks]
         # One call per tick, in consecutive ticks, with no gap while touching.
         assert times == list(range(times[0], times[-1] + 20, 20)), (name, times)
-        # Contact lasts while the centres are within 8: 16 units at 20 per s
-        # is 0.8 s, 40 ticks; the touching positions at the edges may count.
+        # Contact lasts while the centres are within 1.75: 3.5 units at 4.375
+        # per s is 0.8 s, 40 ticks; the touching positions at the edges may
+        # count.
         assert 38 <= len(times) <= 42, (name, len(times))
         for _, z in ticks:
-            assert centre - 8.5 < z < centre + 8.5, (name, z)
-        assert ticks[0][1] < centre - 7.0 and ticks[-1][1] > centre + 7.0, \
+            assert centre - 1.85 < z < centre + 1.85, (name, z)
+        assert ticks[0][1] < centre - 1.6 and ticks[-1][1] > centre + 1.6, \
             (name, ticks[0], ticks[-1])
     # Nothing else was reported, and nothing after the last trigger was left
-    # behind (the wall is at z 110 by the end).
+    # behind (the wall is past z 22 by the end).
     assert set(names) == {name.replace("\n", "\\n") for name, _, _ in TRIGGERS}, set(names)
     assert max(int(row[0]) for row in single) < 6000
 
 
 def test_ray_test_reports_the_nearest_point_of_a_known_mesh():
-    # Trigger.mesh at (100, 0, 0): top face y 8 over x 94..106, z -6..6; its
-    # side face x 94. Gem.mesh at (50, 0, 200): an octahedron whose upper
-    # facets are y = 1.5 * (1 - |x| - |z|) around its centre.
+    # Trigger.mesh at (100, 0, 0): top face y 2 over x 98.5..101.5,
+    # z -1.5..1.5; its side face x 98.5. Gem.mesh at (50, 0, 200): an
+    # octahedron whose upper facets are y = 0.45 * (1 - (|x| + |z|) / 0.3)
+    # around its centre.
     level = LEVEL_START + "CreateCollisionSpace('Solid', '')\n" \
         "CreateCollisionSpace('Inner', 'Solid')\n"
     level += actor("'Block'", "Trigger.mesh", "Solid", 100, 0, 0)
     level += actor("'Gem'", "Gem.mesh", "Inner", 50, 0, 200)
     level += actor("'Front'", "Trigger.mesh", "Solid", 130, 0, 0)
     rays = [
-        ("Solid", 97, 50, -3, 0, -1, 0, 100),    # straight down onto the top face
-        ("Solid", 80, 4, 2, 1, 0, 0, 100),       # sideways: Block's x 94 face before Front's
-        ("Solid", 50.25, 10, 200, 0, -1, 0, 20),  # down onto a facet of the gem in a child space
-        ("Solid", 97, 50, -3, 0, -1, 0, 40),     # too short to reach y 8
-        ("Solid", 97, -50, -3, 1, 0, 0, 100),    # passes below everything
-        ("Nowhere", 97, 50, -3, 0, -1, 0, 100),  # no such space
-        ("Inner", 97, 50, -3, 0, -1, 0, 100),    # the child space holds only the gem
+        ("Solid", 100.5, 50, -0.5, 0, -1, 0, 100),    # straight down onto the top face
+        ("Solid", 80, 1, 0.5, 1, 0, 0, 100),          # sideways: Block's x 98.5 face first
+        ("Solid", 50.05, 10, 200, 0, -1, 0, 20),      # down onto a gem facet in a child space
+        ("Solid", 100.5, 50, -0.5, 0, -1, 0, 40),     # too short to reach y 2
+        ("Solid", 100.5, -50, -0.5, 1, 0, 0, 100),    # passes below everything
+        ("Nowhere", 100.5, 50, -0.5, 0, -1, 0, 100),  # no such space
+        ("Inner", 100.5, 50, -0.5, 0, -1, 0, 100),    # the child space holds only the gem
     ]
     code = "local f = io.open('rays.txt', 'w') "
     for ray in rays:
@@ -140,7 +143,8 @@ def test_ray_test_reports_the_nearest_point_of_a_known_mesh():
     def near(point, expected):
         return all(abs(a - b) < 1e-3 for a, b in zip(point, expected))
 
-    expected_hits = [((97, 8, -3), "Block"), ((94, 4, 2), "Block"), ((50.25, 1.125, 200), "Gem")]
+    expected_hits = [((100.5, 2, -0.5), "Block"), ((98.5, 1, 0.5), "Block"),
+                     ((50.05, 0.375, 200), "Gem")]
     for (point, name), (want, want_name) in zip(results, expected_hits):
         assert name == want_name and near(point, want), (point, name, want, want_name)
     for point, name in results[3:]:

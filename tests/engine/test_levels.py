@@ -152,4 +152,19 @@ def test_level_load_clears_the_world_and_restarts_time():
                                      "LoadLevel(next.lua) end at: "])
 
 
+def test_nodes_hung_below_actors_go_with_the_level():
+    # A plain node below an actor's node must not outlive the level: the next
+    # level makes a node of the same name again.
+    level = LEVEL_START + """
+AddActor('carrier')
+AddActorMessage('carrier', 0, 0, 'LevelRoot', '', 0, 0, 0, 0)
+""" + at(100, "CreateSceneNode('carrier', 'Passenger') coreLoadLevel('again.lua')")
+    again = ("CreateSceneNode('', 'LevelRoot')\nCreateSceneNode('LevelRoot', 'Passenger')\n"
+             "LogText('parent ' .. GetParent('Passenger'))\nShutDown()\n")
+    with Game(levels={"start.lua": level, "again.lua": again}) as game:
+        assert game.run() == 0
+        assert game.log_with("parent LevelRoot"), game.log()[-20:]
+        assert not game.log_with("exists already")
+
+
 harness.main(globals())

@@ -5,16 +5,16 @@ import time
 import harness
 from harness import Game, assert_in_order
 
-# A flat platform in "Solid", the avatar above it, the heading node, a follow
-# point behind the avatar, and a timer that writes the avatar's world position
-# to pos.txt every 100 ms of simulation time.
+# The ground (flat within 22 units of the origin) in "Solid", the avatar above
+# it, the heading node, a follow point behind the avatar, and a timer that
+# writes the avatar's world position to pos.txt every 100 ms of simulation time.
 LEVEL = """
 CreateSceneNode("", "LevelRoot")
 CreateSceneNode("LevelRoot", "ROT1")
 CreateCollisionSpace("Solid", "")
 AddActor("Ground")
 AddActorMessage("Ground", 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
-AddActorMessage("Ground", 0, 4, "Platform.mesh", "Solid", 0, 0, 0, 0)
+AddActorMessage("Ground", 0, 4, "Ground.mesh", "Solid", 0, 0, 0, 0)
 AddActor("_AVATAR")
 AddActorMessage("_AVATAR", 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
 AddActorMessage("_AVATAR", 0, 1, "", "", 0, 1, 0, 0)

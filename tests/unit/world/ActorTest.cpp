@@ -371,9 +371,10 @@ TEST_F(ActorTest, DestructionRemovesWhatTheActorMade) {
     }
     EXPECT_FALSE(sceneMgr->hasSceneNode("door"));
     EXPECT_FALSE(sceneMgr->hasEntity("door"));
-    EXPECT_EQ(0u, parentA->numChildren());
-    // Children of the actor's node survive, detached.
-    EXPECT_TRUE(sceneMgr->hasSceneNode("handle"));
+    // Children of the actor's node survive, moved up to the actor's parent.
+    ASSERT_TRUE(sceneMgr->hasSceneNode("handle"));
+    EXPECT_EQ(1u, parentA->numChildren());
+    EXPECT_EQ(parentA, sceneMgr->getSceneNode("handle")->getParentSceneNode());
 }
 
 // Particle systems themselves need a controller manager, which only an

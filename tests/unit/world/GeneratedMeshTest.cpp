@@ -41,7 +41,8 @@ size_t triangleCount(const Ogre::MeshPtr& mesh) {
 }
 
 // The materials the meshes of this test use.
-const char* const kMaterials[] = {"Vantor/Checker", "Vantor/Stripes", "Vantor/Platform"};
+const char* const kMaterials[] = {"Vantor/Checker", "Vantor/Stripes", "Vantor/Platform",
+                                  "Vantor/Ball"};
 
 class GeneratedMeshTest : public ::testing::Test {
 protected:
@@ -53,7 +54,7 @@ protected:
         // BigTerrain is left out: it takes seconds to write and convert.
         const std::string command =
             "python3 '" + (sourceDir() / "tools" / "make_meshes.py").string() + "' '" +
-            levelData.string() + "' Ground.mesh Gem.mesh Ramp.mesh Platform.mesh";
+            levelData.string() + "' Ground.mesh Gem.mesh Ramp.mesh Platform.mesh Ball.mesh";
         generated_ = std::system(command.c_str()) == 0;
         // Headless OGRE cannot parse textured materials (no texture manager):
         // stand-ins of the same names let the meshes keep their material
@@ -88,15 +89,16 @@ TEST_F(GeneratedMeshTest, GroundIsAHillyGridOfTwentyThousandTriangles) {
     EXPECT_EQ(ground->getSubMesh(0)->getMaterialName(), "Vantor/Checker");
 
     const Ogre::AxisAlignedBox& bounds = ground->getBounds();
-    EXPECT_FLOAT_EQ(bounds.getMinimum().x, -200.0f);
-    EXPECT_FLOAT_EQ(bounds.getMaximum().x, 200.0f);
-    EXPECT_FLOAT_EQ(bounds.getMinimum().z, -200.0f);
-    EXPECT_FLOAT_EQ(bounds.getMaximum().z, 200.0f);
-    // Gentle hills: some relief, but nothing the avatar cannot walk over.
-    EXPECT_GT(bounds.getMaximum().y, 1.0f);
-    EXPECT_LT(bounds.getMaximum().y, 6.0f);
-    EXPECT_LT(bounds.getMinimum().y, -1.0f);
-    EXPECT_GT(bounds.getMinimum().y, -6.0f);
+    EXPECT_FLOAT_EQ(bounds.getMinimum().x, -40.0f);
+    EXPECT_FLOAT_EQ(bounds.getMaximum().x, 40.0f);
+    EXPECT_FLOAT_EQ(bounds.getMinimum().z, -40.0f);
+    EXPECT_FLOAT_EQ(bounds.getMaximum().z, 40.0f);
+    // Gentle hills: some relief, but nothing the avatar (radius 0.25) cannot
+    // roll over.
+    EXPECT_GT(bounds.getMaximum().y, 0.4f);
+    EXPECT_LT(bounds.getMaximum().y, 1.6f);
+    EXPECT_LT(bounds.getMinimum().y, -0.4f);
+    EXPECT_GT(bounds.getMinimum().y, -1.6f);
 }
 
 TEST_F(GeneratedMeshTest, SmallPiecesHaveTheirSizeAndMaterial) {
@@ -104,8 +106,8 @@ TEST_F(GeneratedMeshTest, SmallPiecesHaveTheirSizeAndMaterial) {
     ASSERT_TRUE(gem);
     EXPECT_EQ(triangleCount(gem), 8u);
     EXPECT_EQ(gem->getSubMesh(0)->getMaterialName(), "Vantor/Stripes");
-    EXPECT_TRUE(gem->getBounds().getMinimum().positionEquals(V(-1, -1.5f, -1)));
-    EXPECT_TRUE(gem->getBounds().getMaximum().positionEquals(V(1, 1.5f, 1)));
+    EXPECT_TRUE(gem->getBounds().getMinimum().positionEquals(V(-0.3f, -0.45f, -0.3f)));
+    EXPECT_TRUE(gem->getBounds().getMaximum().positionEquals(V(0.3f, 0.45f, 0.3f)));
 
     Ogre::MeshPtr platform = load("Platform.mesh");
     ASSERT_TRUE(platform);
@@ -113,6 +115,16 @@ TEST_F(GeneratedMeshTest, SmallPiecesHaveTheirSizeAndMaterial) {
     // The walking surface is the top face at y = 0, so a platform node's
     // position is where the avatar stands.
     EXPECT_FLOAT_EQ(platform->getBounds().getMaximum().y, 0.0f);
+    EXPECT_FLOAT_EQ(platform->getBounds().getMaximum().x, 2.5f);
+
+    // The avatar's body matches its physics sphere: radius 0.25, resting on
+    // the avatar node's origin.
+    Ogre::MeshPtr ball = load("Ball.mesh");
+    ASSERT_TRUE(ball);
+    EXPECT_EQ(triangleCount(ball), 12u * (2u * 8u - 2u));
+    EXPECT_EQ(ball->getSubMesh(0)->getMaterialName(), "Vantor/Ball");
+    EXPECT_TRUE(ball->getBounds().getMinimum().positionEquals(V(-0.25f, 0, -0.25f), 1e-3f));
+    EXPECT_TRUE(ball->getBounds().getMaximum().positionEquals(V(0.25f, 0.5f, 0.25f), 1e-3f));
 }
 
 TEST_F(GeneratedMeshTest, TheDemoMaterialFileDefinesTheMeshMaterials) {
@@ -125,7 +137,8 @@ TEST_F(GeneratedMeshTest, TheDemoMaterialFileDefinesTheMeshMaterials) {
             defined.insert(line.substr(9));
         }
     }
-    for (const char* name : {"Ground.mesh", "Gem.mesh", "Ramp.mesh", "Platform.mesh"}) {
+    for (const char* name :
+         {"Ground.mesh", "Gem.mesh", "Ramp.mesh", "Platform.mesh", "Ball.mesh"}) {
         Ogre::MeshPtr mesh = load(name);
         ASSERT_TRUE(mesh) << name;
         for (const Ogre::SubMesh* sub : mesh->getSubMeshes()) {
@@ -170,12 +183,12 @@ TEST_F(GeneratedMeshTest, RaysLandOnTheGroundAndClimbTheRamp) {
     EXPECT_EQ(flat.hitNode->getName(), "Ground");
     EXPECT_NEAR(flat.point.y, -50.0f, 1e-3f);  // the middle of the level is flat
 
-    // The ramp rises from 0 to 8 over 40 units along x: halfway up is 4.
+    // The ramp rises from 0 to 1.6 over 8 units along x: halfway up is 0.8.
     CollisionResult halfway;
-    collision.rayTest("Solid", V(120, 20, 3), V(0, -1, 0), 100, halfway);
+    collision.rayTest("Solid", V(104, 20, 1), V(0, -1, 0), 100, halfway);
     ASSERT_NE(halfway.hitNode, nullptr);
     EXPECT_EQ(halfway.hitNode->getName(), "Ramp");
-    EXPECT_NEAR(halfway.point.y, 4.0f, 1e-3f);
+    EXPECT_NEAR(halfway.point.y, 0.8f, 1e-3f);
 }
 
 }  // namespace
