@@ -139,6 +139,7 @@ private:
     void teardown();
     void setupRendering();
     void registerResourceLocations();
+    bool registerShadowPrograms();
     void createStartupScene();
     void createGameStates();
     void logPowerStatus();

@@ -59,7 +59,7 @@ void GameApp::setupRendering() {
     int height = truncateToInt(getSetupFloat("window_height"));
     const bool fullscreen = getSetupFloat("fullscreen") != 0.0f;
     const std::string renderSystem = getSetupString("rendersystem");
-    const bool shadows = getSetupFloat("shadows") != 0.0f;
+    bool shadows = getSetupFloat("shadows") != 0.0f;
     musicDir_ = getSetupString("musicdir");
     const float shadowDistance = getSetupFloat("shadowdistance");
 
@@ -105,6 +105,9 @@ void GameApp::setupRendering() {
     // The overlay system must exist before the resource groups are
     // initialised, so overlay and font scripts are parsed with them.
     overlaySystem_ = std::make_unique<Ogre::OverlaySystem>();
+    if (shadows && !headless_) {
+        shadows = registerShadowPrograms();
+    }
     registerResourceLocations();
 
     sceneMgr_ = ogre_->createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME,
@@ -127,6 +130,20 @@ void GameApp::setupRendering() {
     if (!debugOverlay_) {
         log("Error: overlay Core/DebugOverlay not found; no frame statistics");
     }
+}
+
+// Stencil shadows extrude their volumes with GPU programs that OGRE ships as
+// media of its own; without them the first shadowed frame would fail.
+bool GameApp::registerShadowPrograms() {
+    const std::string path = std::string(VANTOR_OGRE_MEDIA_DIR) + "/ShadowVolume";
+    if (!std::filesystem::exists(path)) {
+        log("Error: shadow programs not found in " + path + "; shadows are off");
+        return false;
+    }
+    Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
+    groups.addResourceLocation(path, "FileSystem", Ogre::RGN_INTERNAL, false);
+    groups.initialiseResourceGroup(Ogre::RGN_INTERNAL);
+    return true;
 }
 
 void GameApp::registerResourceLocations() {

@@ -82,4 +82,16 @@ def test_missing_setup_still_starts_with_zero_values():
         assert game.wait(30) == 0
 
 
+def test_stencil_shadows_render():
+    level = ("CreateSceneNode('', 'LevelRoot')\nCreateSceneNode('LevelRoot', 'Box')\n"
+             "CreateEntity('BoxMesh', 'Prefab_Cube')\nAttachObject('Box', 'BoxMesh')\n"
+             "AddActor('timer')\n"
+             "AddActorMessage('timer', 500, 7, 'LogText(\\'shadowed frames\\') ShutDown()', "
+             "'', 0, 0, 0, 0)\n")
+    with Game(setup={"shadows": 1, "shadowdistance": 300}, levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        assert game.log_with("shadowed frames")
+        assert_in_order(game.log(), TEARDOWN)
+
+
 harness.main(globals())
