@@ -35,7 +35,7 @@ void makeHills(const std::string& name) {
                                   float(z));
         }
     }
-    test::SubMeshSpec grid;
+    test::SubMeshData grid;
     grid.shared = true;
     grid.use32BitIndices = true;
     for (int z = 0; z < kGrid; ++z) {

@@ -47,7 +47,7 @@ void makeGround(const std::string& name) {
                                   float(z));
         }
     }
-    test::SubMeshSpec grid;
+    test::SubMeshData grid;
     grid.shared = true;
     grid.use32BitIndices = true;
     for (int z = 0; z < kGroundGrid; ++z) {

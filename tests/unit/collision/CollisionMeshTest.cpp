@@ -15,7 +15,7 @@ namespace vantor {
 namespace {
 
 using test::makeMesh;
-using test::SubMeshSpec;
+using test::SubMeshData;
 using V = Ogre::Vector3;
 
 std::vector<V> positionsOf(const CollisionMesh& mesh) {
@@ -35,8 +35,8 @@ protected:
 
 TEST_F(CollisionMeshTest, SubmeshesSharingVertexDataCountThemOnce) {
     const std::vector<V> shared = {V(0, 0, 0), V(1, 0, 0), V(1, 1, 0), V(0, 1, 0)};
-    SubMeshSpec a{true, {}, {0, 1, 2}, false};
-    SubMeshSpec b{true, {}, {0, 2, 3}, false};
+    SubMeshData a{true, {}, {0, 1, 2}, false};
+    SubMeshData b{true, {}, {0, 2, 3}, false};
     makeMesh("quad", shared, {a, b});
 
     CollisionMesh* mesh = mgr.getMesh("quad");
@@ -53,9 +53,9 @@ TEST_F(CollisionMeshTest, MixedSharedAndOwnDataGetSeparateOffsets) {
     const std::vector<V> third = {V(20, 0, 0), V(21, 0, 0), V(20, 1, 0)};
     makeMesh(
         "mixed", shared,
-        {SubMeshSpec{false, first, {0, 1, 2}, false},
-         SubMeshSpec{true, {}, {0, 1, 2, 0, 2, 3}, false},
-         SubMeshSpec{false, third, {2, 1, 0}, false}, SubMeshSpec{true, {}, {3, 2, 1}, false}});
+        {SubMeshData{false, first, {0, 1, 2}, false},
+         SubMeshData{true, {}, {0, 1, 2, 0, 2, 3}, false},
+         SubMeshData{false, third, {2, 1, 0}, false}, SubMeshData{true, {}, {3, 2, 1}, false}});
 
     CollisionMesh* mesh = mgr.getMesh("mixed");
     ASSERT_NE(mesh, nullptr);
@@ -71,8 +71,8 @@ TEST_F(CollisionMeshTest, MixedSharedAndOwnDataGetSeparateOffsets) {
 TEST_F(CollisionMeshTest, SixteenAndThirtyTwoBitIndicesJoinInOneArray) {
     const std::vector<V> tri = {V(0, 0, 0), V(1, 0, 0), V(0, 1, 0)};
     makeMesh("widths", {},
-             {SubMeshSpec{false, tri, {0, 1, 2}, false}, SubMeshSpec{false, tri, {2, 0, 1}, true},
-              SubMeshSpec{false, tri, {1, 2, 0}, false}});
+             {SubMeshData{false, tri, {0, 1, 2}, false}, SubMeshData{false, tri, {2, 0, 1}, true},
+              SubMeshData{false, tri, {1, 2, 0}, false}});
 
     CollisionMesh* mesh = mgr.getMesh("widths");
     ASSERT_NE(mesh, nullptr);
@@ -82,8 +82,8 @@ TEST_F(CollisionMeshTest, SixteenAndThirtyTwoBitIndicesJoinInOneArray) {
 TEST_F(CollisionMeshTest, OnlyWholeTrianglesWithValidIndicesAreKept) {
     const std::vector<V> tri = {V(0, 0, 0), V(1, 0, 0), V(0, 1, 0)};
     makeMesh("ragged", {},
-             {SubMeshSpec{false, tri, {0, 1, 2, 1, 2}, false},
-              SubMeshSpec{false, tri, {0, 1, 3, 2, 1, 0}, true}});
+             {SubMeshData{false, tri, {0, 1, 2, 1, 2}, false},
+              SubMeshData{false, tri, {0, 1, 3, 2, 1, 0}, true}});
     test::LogCapture logs;
 
     CollisionMesh* mesh = mgr.getMesh("ragged");

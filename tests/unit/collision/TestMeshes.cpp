@@ -30,29 +30,29 @@ Ogre::VertexData* makeVertexData(const std::vector<Ogre::Vector3>& positions) {
 }  // namespace
 
 Ogre::MeshPtr makeMesh(const std::string& name, const std::vector<Ogre::Vector3>& sharedVertices,
-                       const std::vector<SubMeshSpec>& subMeshes) {
+                       const std::vector<SubMeshData>& subMeshes) {
     Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, "General");
     if (!sharedVertices.empty()) {
         mesh->sharedVertexData = makeVertexData(sharedVertices);
     }
-    for (const SubMeshSpec& spec : subMeshes) {
+    for (const SubMeshData& part : subMeshes) {
         Ogre::SubMesh* sub = mesh->createSubMesh();
-        sub->useSharedVertices = spec.shared;
-        if (!spec.shared) {
-            sub->vertexData = makeVertexData(spec.vertices);
+        sub->useSharedVertices = part.shared;
+        if (!part.shared) {
+            sub->vertexData = makeVertexData(part.vertices);
         }
-        const auto type = spec.use32BitIndices ? Ogre::HardwareIndexBuffer::IT_32BIT
+        const auto type = part.use32BitIndices ? Ogre::HardwareIndexBuffer::IT_32BIT
                                                : Ogre::HardwareIndexBuffer::IT_16BIT;
         auto buffer = Ogre::HardwareBufferManager::getSingleton().createIndexBuffer(
-            type, spec.indices.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
-        if (spec.use32BitIndices) {
-            buffer->writeData(0, spec.indices.size() * 4, spec.indices.data(), true);
+            type, part.indices.size(), Ogre::HardwareBuffer::HBU_STATIC_WRITE_ONLY, true);
+        if (part.use32BitIndices) {
+            buffer->writeData(0, part.indices.size() * 4, part.indices.data(), true);
         } else {
-            std::vector<uint16_t> narrow(spec.indices.begin(), spec.indices.end());
+            std::vector<uint16_t> narrow(part.indices.begin(), part.indices.end());
             buffer->writeData(0, narrow.size() * 2, narrow.data(), true);
         }
         sub->indexData->indexBuffer = buffer;
-        sub->indexData->indexCount = spec.indices.size();
+        sub->indexData->indexCount = part.indices.size();
     }
     mesh->_setBounds(Ogre::AxisAlignedBox(-100, -100, -100, 100, 100, 100));
     mesh->load();
@@ -69,20 +69,20 @@ Ogre::MeshPtr makeBoxMesh(const std::string& name, const Ogre::Vector3& min,
     const Ogre::Vector3 centre = (min + max) * 0.5f;
     const int quads[6][4] = {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4},
                              {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}};
-    SubMeshSpec spec;
-    spec.shared = true;
+    SubMeshData part;
+    part.shared = true;
     for (const auto& q : quads) {
         const int triangles[2][3] = {{q[0], q[1], q[2]}, {q[0], q[2], q[3]}};
         for (const auto& t : triangles) {
             const Ogre::Vector3 &a = corners[t[0]], &b = corners[t[1]], &c = corners[t[2]];
             const bool outward =
                 (b - a).crossProduct(c - a).dotProduct((a + b + c) / 3 - centre) > 0;
-            spec.indices.push_back(t[0]);
-            spec.indices.push_back(static_cast<uint32_t>(outward ? t[1] : t[2]));
-            spec.indices.push_back(static_cast<uint32_t>(outward ? t[2] : t[1]));
+            part.indices.push_back(t[0]);
+            part.indices.push_back(static_cast<uint32_t>(outward ? t[1] : t[2]));
+            part.indices.push_back(static_cast<uint32_t>(outward ? t[2] : t[1]));
         }
     }
-    return makeMesh(name, corners, {spec});
+    return makeMesh(name, corners, {part});
 }
 
 void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions) {

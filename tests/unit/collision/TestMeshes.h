@@ -11,7 +11,7 @@ namespace vantor::test {
 
 // One submesh of a hand-made mesh: its own vertices (ignored when shared is
 // set), its indices and the width of its index buffer.
-struct SubMeshSpec {
+struct SubMeshData {
     bool shared = false;
     std::vector<Ogre::Vector3> vertices;
     std::vector<uint32_t> indices;
@@ -22,7 +22,7 @@ struct SubMeshSpec {
 // Every vertex carries a normal before its position, so the position element
 // sits at a non-zero offset inside a 24-byte vertex.
 Ogre::MeshPtr makeMesh(const std::string& name, const std::vector<Ogre::Vector3>& sharedVertices,
-                       const std::vector<SubMeshSpec>& subMeshes);
+                       const std::vector<SubMeshData>& subMeshes);
 
 // A closed axis-aligned box from min to max, faces wound outward, in one
 // submesh over shared vertex data.

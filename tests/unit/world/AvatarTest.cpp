@@ -258,7 +258,7 @@ TEST_F(AvatarTest, ResetPutsTheAvatarBackAtRestInTheAir) {
 TEST_F(AvatarTest, WalksUpARamp) {
     // A wedge rising from y 0 at x 2 to y 1 at x 6.
     const std::vector<V> corners = {V(2, 0, -2), V(2, 0, 2), V(6, 1, 2), V(6, 1, -2)};
-    test::SubMeshSpec top;
+    test::SubMeshData top;
     top.shared = true;
     top.indices = {0, 1, 2, 0, 2, 3};
     test::makeMesh("RampMesh", corners, {top});
