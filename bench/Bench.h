@@ -15,6 +15,13 @@ struct BenchRow {
     double floor = 0;
 };
 
+// Side of the walking ground in unit quads: 100 x 100 quads, 20,000 triangles.
+constexpr int kHillsGrid = 100;
+
+// Registers the walking ground the avatar and stress cases share: gentle
+// hills of unit quads facing +Y, one shared vertex buffer, 32-bit indices.
+void makeHillsMesh(const std::string& name);
+
 // Each subsystem's benchmark returns its rows; bench_main.cpp runs them all.
 // `quick` runs one small size of each case with few repetitions: a check that
 // the program works, not a measurement.

@@ -23,11 +23,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kGrid = 100;  // 100 x 100 quads = 20,000 triangles
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(p * double(values.size() - 1))];
+}
 
-// Gentle hills, unit quads, facing +Y.
-void makeHills(const std::string& name) {
-    const int side = kGrid + 1;
+}  // namespace
+
+void makeHillsMesh(const std::string& name) {
+    const int side = kHillsGrid + 1;
     std::vector<Ogre::Vector3> vertices;
     for (int z = 0; z < side; ++z) {
         for (int x = 0; x < side; ++x) {
@@ -38,21 +42,14 @@ void makeHills(const std::string& name) {
     test::SubMeshData grid;
     grid.shared = true;
     grid.use32BitIndices = true;
-    for (int z = 0; z < kGrid; ++z) {
-        for (int x = 0; x < kGrid; ++x) {
+    for (int z = 0; z < kHillsGrid; ++z) {
+        for (int x = 0; x < kHillsGrid; ++x) {
             const uint32_t v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
             grid.indices.insert(grid.indices.end(), {v00, v01, v10, v10, v01, v11});
         }
     }
     test::makeMesh(name, vertices, {grid});
 }
-
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(p * double(values.size() - 1))];
-}
-
-}  // namespace
 
 std::vector<BenchRow> runAvatarBench(bool quick) {
     std::vector<BenchRow> rows;
@@ -65,7 +62,7 @@ std::vector<BenchRow> runAvatarBench(bool quick) {
         "function StartWalk() end function EndWalk() end function StartJump() end "
         "function EndJump() end function BumpedIntoSomething(d) end");
 
-    makeHills("hills");
+    makeHillsMesh("hills");
     CollisionMgr* mgr = app.getCollisionMgr();
     mgr->createSpace("Solid", "");
     CollisionGeom* geom = mgr->createGeom("Hills", "hills");

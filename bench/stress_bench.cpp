@@ -35,29 +35,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kGroundGrid = 100;  // 100 x 100 quads = 20,000 triangles
 constexpr int kTickMs = 20;
-
-void makeGround(const std::string& name) {
-    const int side = kGroundGrid + 1;
-    std::vector<Ogre::Vector3> vertices;
-    for (int z = 0; z < side; ++z) {
-        for (int x = 0; x < side; ++x) {
-            vertices.emplace_back(float(x), 0.5f * std::sin(x * 0.3f) * std::cos(z * 0.2f),
-                                  float(z));
-        }
-    }
-    test::SubMeshData grid;
-    grid.shared = true;
-    grid.use32BitIndices = true;
-    for (int z = 0; z < kGroundGrid; ++z) {
-        for (int x = 0; x < kGroundGrid; ++x) {
-            const uint32_t v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
-            grid.indices.insert(grid.indices.end(), {v00, v01, v10, v10, v01, v11});
-        }
-    }
-    test::makeMesh(name, vertices, {grid});
-}
 
 struct TickStats {
     double mean = 0, p50 = 0, p99 = 0;
@@ -85,7 +63,7 @@ std::vector<double> engineTicks(test::TestGame& game, int actors, int ticks) {
     GameApp& app = game.app();
     Simulation* sim = app.getSimulation();
     std::mt19937 random(11);
-    std::uniform_real_distribution<float> across(5.0f, kGroundGrid - 5.0f);
+    std::uniform_real_distribution<float> across(5.0f, kHillsGrid - 5.0f);
     std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
     const uint32_t start = sim->getTime();
     for (int i = 0; i < actors; ++i) {
@@ -138,7 +116,7 @@ std::vector<double> engineTicks(test::TestGame& game, int actors, int ticks) {
 std::vector<double> floorTicks(Ogre::SceneManager* scene, dGeomID ground,
                                const CollisionMesh& crate, int actors, int ticks) {
     std::mt19937 random(11);
-    std::uniform_real_distribution<float> across(5.0f, kGroundGrid - 5.0f);
+    std::uniform_real_distribution<float> across(5.0f, kHillsGrid - 5.0f);
     std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
     Ogre::SceneNode* root = scene->getRootSceneNode()->createChildSceneNode("FloorRoot");
     std::vector<Ogre::SceneNode*> nodes;
@@ -225,7 +203,7 @@ std::vector<BenchRow> runStressBench(bool quick) {
         "function StartWalk() end function EndWalk() end function StartJump() end "
         "function EndJump() end function BumpedIntoSomething(d) end");
 
-    makeGround("ground");
+    makeHillsMesh("ground");
     test::makeBoxMesh("crate", Ogre::Vector3(-0.5f, -0.5f, -0.5f), Ogre::Vector3(0.5f));
     CollisionMgr* mgr = app.getCollisionMgr();
     mgr->createSpace("Solid", "");
