@@ -14,6 +14,7 @@
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
+#include "platform/Heap.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
@@ -263,9 +264,16 @@ void GameApp::logPowerStatus() {
 }
 
 int runProcess() {
+    platform::fixAllocatorThresholds();
     bool restart = true;
     bool firstApplication = true;
     while (restart) {
+        if (!firstApplication) {
+            // The application before a restart freed its scenes, scripts and
+            // render system; those pages go back to the system instead of
+            // staying resident under the next application.
+            platform::releaseFreeHeap();
+        }
         try {
             AppOptions options;
             options.freshLog = firstApplication;
