@@ -19,8 +19,9 @@ namespace vantor::platform {
 void fixAllocatorThresholds();
 
 // Hands free heap pages back to the system, including free pages between
-// blocks still in use. The teardown of an application frees tens of
-// megabytes that would otherwise stay resident until reused.
+// blocks still in use. A level load and the teardown of an application free
+// megabytes in the middle of the heap that would otherwise stay resident
+// until reused; called after each. Takes about a millisecond.
 void releaseFreeHeap();
 
 }  // namespace vantor::platform

@@ -156,9 +156,9 @@ def test_loads_and_restarts_in_one_process():
         assert_in_order(log, TEARDOWN * runs)
         assert not [line for line in log if "Scripting error" in line], "\n".join(log[-30:])
         # Restarts: the second load of every run. The first restart is shown on
-        # its own: the process keeps the render driver's compiled shaders and
-        # the heap's layout from the first run, once. Growth is judged from the
-        # second run on.
+        # its own: what the process keeps once from its first application
+        # (driver state, the heap laid out around blocks that outlive it)
+        # shows there. Growth is judged from the second run on.
         per_restart = samples[2]
         assert len(per_restart) == runs, "missed samples: %s" % per_restart
         first_restart = per_restart[1] - per_restart[0]
