@@ -42,6 +42,13 @@ int collidePair(dGeomID o1, dGeomID o2, CollisionResult& record) {
                     sizeof(dContactGeom));
 }
 
+// Collision tests only ask whether two geoms touch: one contact, unrefined,
+// lets ODE's triangle colliders stop at the first overlap instead of
+// clipping and merging every triangle pair.
+int touchPair(dGeomID o1, dGeomID o2, CollisionResult& record) {
+    return dCollide(o1, o2, kTouchFlags, record.contacts.data(), sizeof(dContactGeom));
+}
+
 void rayCallback(void* data, dGeomID o1, dGeomID o2) {
     auto& context = *static_cast<QueryContext*>(data);
     CollisionResult& record = *context.record;
@@ -92,7 +99,7 @@ void testCallback(void* data, dGeomID o1, dGeomID o2) {
     if (!node) {
         return;  // a geom without a node has no name to report
     }
-    if (collidePair(o1, o2, record) < 1) {
+    if (touchPair(o1, o2, record) < 1) {
         return;
     }
     const dReal* pos = record.contacts[0].pos;
