@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
         {"collision", vantor::bench::runCollisionBench},
         {"world", vantor::bench::runWorldBench}};
     for (const std::string& name : wanted) {
-        if (std::none_of(cases.begin(), cases.end(), [&](const auto& c) { return c.first == name; })) {
+        if (std::none_of(cases.begin(), cases.end(),
+                         [&](const auto& c) { return c.first == name; })) {
             std::fprintf(stderr, "vantor_bench: unknown case %s\n", name.c_str());
             return 2;
         }

@@ -144,11 +144,12 @@ void benchRays(int kGrid, bool quick, std::vector<BenchRow>& rows) {
         origins[i - 1] = Ogre::Vector3(0.5f + float(int64_t(i) * 7919 % span) / 100.0f, 20.0f,
                                        0.5f + float(int64_t(i) * 104729 % span) / 100.0f);
     }
-    game.run("function RayLoop(n) local hits = 0 for i = 1, n do "
-             "local x, y, z, name = RayTest('Solid', 0.5 + (i * 7919 % " + std::to_string(span) +
-             ") / 100, 20, 0.5 + (i * 104729 % " + std::to_string(span) +
-             ") / 100, 0, -1, 0, 100) "
-             "if name ~= '' then hits = hits + 1 end end luaHits = hits end");
+    game.run(
+        "function RayLoop(n) local hits = 0 for i = 1, n do "
+        "local x, y, z, name = RayTest('Solid', 0.5 + (i * 7919 % " +
+        std::to_string(span) + ") / 100, 20, 0.5 + (i * 104729 % " + std::to_string(span) +
+        ") / 100, 0, -1, 0, 100) "
+        "if name ~= '' then hits = hits + 1 end end luaHits = hits end");
     lua_State* L = app.getScriptVM("lua")->state();
 
     dGeomID ray = dCreateRay(nullptr, 100.0);
@@ -158,22 +159,23 @@ void benchRays(int kGrid, bool quick, std::vector<BenchRow>& rows) {
     double managed = 1e9, raw = 1e9, lua = 1e9;
     for (int round = 0; round < (quick ? 1 : 5); ++round) {
         hits = 0;
-        managed = std::min(managed, microsecondsPer(kRays, [&](int i) {
-            CollisionResult record;
-            mgr.rayTest("Solid", origins[i], Ogre::Vector3(0, -1, 0), 100.0f, record);
-            hits += record.hitNode != nullptr;
-        }));
+        managed =
+            std::min(managed, microsecondsPer(kRays, [&](int i) {
+                         CollisionResult record;
+                         mgr.rayTest("Solid", origins[i], Ogre::Vector3(0, -1, 0), 100.0f, record);
+                         hits += record.hitNode != nullptr;
+                     }));
         rawHits = 0;
         raw = std::min(raw, microsecondsPer(kRays, [&](int i) {
-            dGeomRaySet(ray, origins[i].x, origins[i].y, origins[i].z, 0, -1, 0);
-            rawHits += dCollide(ray, geom->geom(), CollisionResult::kMaxContacts,
-                                contacts.contacts.data(), sizeof(dContactGeom)) > 0;
-        }));
+                           dGeomRaySet(ray, origins[i].x, origins[i].y, origins[i].z, 0, -1, 0);
+                           rawHits += dCollide(ray, geom->geom(), CollisionResult::kMaxContacts,
+                                               contacts.contacts.data(), sizeof(dContactGeom)) > 0;
+                       }));
         lua = std::min(lua, microsecondsPer(1, [&](int) {
-            lua_getglobal(L, "RayLoop");
-            lua_pushnumber(L, kRays);
-            lua_call(L, 1, 0);
-        }) / kRays);
+                                lua_getglobal(L, "RayLoop");
+                                lua_pushnumber(L, kRays);
+                                lua_call(L, 1, 0);
+                            }) / kRays);
     }
     dGeomDestroy(ray);
     lua_getglobal(L, "luaHits");
