@@ -56,13 +56,6 @@ void rayCallback(void* data, dGeomID o1, dGeomID o2) {
         dSpaceCollide2(o1, o2, data, &rayCallback);
         return;
     }
-    // A point of exactly (0, 0, 0) reads as "nothing yet", so a hit at the
-    // world origin is replaced by the next hit found, however far.
-    double best = kNoHitDistance;
-    if (record.point != Ogre::Vector3::ZERO) {
-        const dReal point[3] = {record.point.x, record.point.y, record.point.z};
-        best = distance(record.origin, point);
-    }
     const int n = collidePair(o1, o2, record);
     if (n < 1) {
         return;
@@ -71,6 +64,13 @@ void rayCallback(void* data, dGeomID o1, dGeomID o2) {
     auto* node = static_cast<Ogre::Node*>(dGeomGetData(target));
     if (!node) {
         return;  // nothing to name: geoms are bound to their node right after creation
+    }
+    // A point of exactly (0, 0, 0) reads as "nothing yet", so a hit at the
+    // world origin is replaced by the next hit found, however far.
+    double best = kNoHitDistance;
+    if (record.point != Ogre::Vector3::ZERO) {
+        const dReal point[3] = {record.point.x, record.point.y, record.point.z};
+        best = distance(record.origin, point);
     }
     for (int i = 0; i < n; ++i) {
         const dReal* pos = record.contacts[i].pos;

@@ -16,7 +16,10 @@ CollisionRay::~CollisionRay() {
 void CollisionRay::set(const Ogre::Vector3& origin, const Ogre::Vector3& direction, float length) {
     origin_ = origin;
     dGeomRaySet(ray_, origin.x, origin.y, origin.z, direction.x, direction.y, direction.z);
-    dGeomRaySetLength(ray_, length);
+    if (length != length_) {
+        dGeomRaySetLength(ray_, length);
+        length_ = length;
+    }
 }
 
 }  // namespace vantor
