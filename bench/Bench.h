@@ -29,5 +29,6 @@ std::vector<BenchRow> runCollisionBench(bool quick);
 std::vector<BenchRow> runWorldBench(bool quick);
 std::vector<BenchRow> runAvatarBench(bool quick);
 std::vector<BenchRow> runStressBench(bool quick);
+std::vector<BenchRow> runFrameBench(bool quick);
 
 }  // namespace vantor::bench

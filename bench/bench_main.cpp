@@ -1,20 +1,47 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "Bench.h"
 
-// vantor_bench [--quick]: prints one row per case with the engine's figure, the
-// floor's (the same work written directly against OGRE and ODE, measured in
-// the same run) and their ratio.
+// vantor_bench [--quick] [case ...]: prints one row per case with the
+// engine's figure, the floor's (the same work written directly against OGRE
+// and ODE, measured in the same run) and their ratio. Without case names every
+// case runs.
 int main(int argc, char** argv) {
     using vantor::bench::BenchRow;
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    bool quick = false;
+    std::vector<std::string> wanted;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else {
+            wanted.emplace_back(argv[i]);
+        }
+    }
+    using Run = std::vector<BenchRow> (*)(bool);
+    // The cases inside a headless application run first, then the ones on a
+    // bare OGRE root, then the windowed one.
+    const std::vector<std::pair<std::string, Run>> cases = {
+        {"stress", vantor::bench::runStressBench},
+        {"avatar", vantor::bench::runAvatarBench},
+        {"collision", vantor::bench::runCollisionBench},
+        {"world", vantor::bench::runWorldBench},
+        {"frame", vantor::bench::runFrameBench}};
+    for (const std::string& name : wanted) {
+        if (std::none_of(cases.begin(), cases.end(),
+                         [&](const auto& c) { return c.first == name; })) {
+            std::fprintf(stderr, "vantor_bench: unknown case %s\n", name.c_str());
+            return 2;
+        }
+    }
     std::vector<BenchRow> rows;
-    // The two cases inside a headless application run first, before the
-    // ones on a bare OGRE root.
-    for (auto run : {vantor::bench::runStressBench, vantor::bench::runAvatarBench,
-                     vantor::bench::runCollisionBench, vantor::bench::runWorldBench}) {
+    for (const auto& [name, run] : cases) {
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), name) == wanted.end()) {
+            continue;
+        }
         for (BenchRow& row : run(quick)) {
             rows.push_back(std::move(row));
         }

@@ -42,19 +42,19 @@ int collidePair(dGeomID o1, dGeomID o2, CollisionResult& record) {
                     sizeof(dContactGeom));
 }
 
+// Collision tests only ask whether two geoms touch: one contact, unrefined,
+// lets ODE's triangle colliders stop at the first overlap instead of
+// clipping and merging every triangle pair.
+int touchPair(dGeomID o1, dGeomID o2, CollisionResult& record) {
+    return dCollide(o1, o2, kTouchFlags, record.contacts.data(), sizeof(dContactGeom));
+}
+
 void rayCallback(void* data, dGeomID o1, dGeomID o2) {
     auto& context = *static_cast<QueryContext*>(data);
     CollisionResult& record = *context.record;
     if (dGeomIsSpace(o1) || dGeomIsSpace(o2)) {
         dSpaceCollide2(o1, o2, data, &rayCallback);
         return;
-    }
-    // A point of exactly (0, 0, 0) reads as "nothing yet", so a hit at the
-    // world origin is replaced by the next hit found, however far.
-    double best = kNoHitDistance;
-    if (record.point != Ogre::Vector3::ZERO) {
-        const dReal point[3] = {record.point.x, record.point.y, record.point.z};
-        best = distance(record.origin, point);
     }
     const int n = collidePair(o1, o2, record);
     if (n < 1) {
@@ -64,6 +64,13 @@ void rayCallback(void* data, dGeomID o1, dGeomID o2) {
     auto* node = static_cast<Ogre::Node*>(dGeomGetData(target));
     if (!node) {
         return;  // nothing to name: geoms are bound to their node right after creation
+    }
+    // A point of exactly (0, 0, 0) reads as "nothing yet", so a hit at the
+    // world origin is replaced by the next hit found, however far.
+    double best = kNoHitDistance;
+    if (record.point != Ogre::Vector3::ZERO) {
+        const dReal point[3] = {record.point.x, record.point.y, record.point.z};
+        best = distance(record.origin, point);
     }
     for (int i = 0; i < n; ++i) {
         const dReal* pos = record.contacts[i].pos;
@@ -92,7 +99,7 @@ void testCallback(void* data, dGeomID o1, dGeomID o2) {
     if (!node) {
         return;  // a geom without a node has no name to report
     }
-    if (collidePair(o1, o2, record) < 1) {
+    if (touchPair(o1, o2, record) < 1) {
         return;
     }
     const dReal* pos = record.contacts[0].pos;

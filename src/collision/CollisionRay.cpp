@@ -2,7 +2,12 @@
 
 namespace vantor {
 
-CollisionRay::CollisionRay() : ray_(dCreateRay(nullptr, 1.0)) {}
+CollisionRay::CollisionRay() : ray_(dCreateRay(nullptr, 1.0)) {
+    // Tests report the nearest contact only. Asking ODE for just that one
+    // lets the mesh colliders skip farther triangles, and a ray through more
+    // surfaces than the contact buffer holds still finds the nearest one.
+    dGeomRaySetClosestHit(ray_, 1);
+}
 
 CollisionRay::~CollisionRay() {
     dGeomDestroy(ray_);
@@ -11,7 +16,10 @@ CollisionRay::~CollisionRay() {
 void CollisionRay::set(const Ogre::Vector3& origin, const Ogre::Vector3& direction, float length) {
     origin_ = origin;
     dGeomRaySet(ray_, origin.x, origin.y, origin.z, direction.x, direction.y, direction.z);
-    dGeomRaySetLength(ray_, length);
+    if (length != length_) {
+        dGeomRaySetLength(ray_, length);
+        length_ = length;
+    }
 }
 
 }  // namespace vantor

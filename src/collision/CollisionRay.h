@@ -22,6 +22,7 @@ public:
 
 private:
     Ogre::Vector3 origin_ = Ogre::Vector3::ZERO;
+    float length_ = 1.0f;  // as last handed to ODE; scripts mostly reuse one length
     dGeomID ray_;
 };
 

@@ -1,5 +1,8 @@
 #include "platform/Clock.h"
 
+#include "platform/Signals.h"
+
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -12,8 +15,15 @@ uint32_t SystemClock::nowMs() {
 }
 
 void sleepMs(int ms) {
-    if (ms > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    // Long sleeps are taken in slices so that a quit signal ends them within
+    // a slice instead of after a sleeptime of minutes.
+    constexpr int kSliceMs = 50;
+    using Steady = std::chrono::steady_clock;
+    const Steady::time_point end = Steady::now() + std::chrono::milliseconds(ms);
+    while (ms > 0 && !quitRequested()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, kSliceMs)));
+        ms = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Steady::now()).count());
     }
 }
 

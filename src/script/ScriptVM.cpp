@@ -17,6 +17,12 @@ namespace {
 // working directory, whatever the environment says.
 constexpr const char* kLuaPath = "?;?.lua";
 
+// Statement cache bounds: statements up to this many bytes are kept, and the
+// cache starts over once it holds this many, so statements that differ every
+// time (a changing number in the text) cannot make it grow without end.
+constexpr size_t kMaxCachedStatement = 512;
+constexpr int kMaxCachedChunks = 512;
+
 void openLibrary(lua_State* L, lua_CFunction opener, const char* name) {
     lua_pushcfunction(L, opener);
     lua_pushstring(L, name);
@@ -82,6 +88,8 @@ void ScriptVM::close() {
     if (state_) {
         lua_State* L = state_;
         state_ = nullptr;  // nothing may reach the state while it is being torn down
+        chunkCache_ = LUA_NOREF;
+        cachedChunks_ = 0;
         lua_close(L);
     }
 }
@@ -111,8 +119,7 @@ int ScriptVM::executeString(const std::string& code) {
     }
     lua_State* L = state_;
     const int top = lua_gettop(L);
-    // The chunk is named by its own text, so error messages quote the statement.
-    int status = luaL_loadbuffer(L, code.data(), code.size(), code.c_str());
+    int status = loadStatement(code);
     if (status == 0) {
         status = lua_pcall(L, 0, LUA_MULTRET, 0);
     }
@@ -121,6 +128,56 @@ int ScriptVM::executeString(const std::string& code) {
         lua_settop(L, top);
     }
     return status;
+}
+
+// Pushes the compiled chunk of a statement, from the cache when it holds one
+// compiled against the current globals, else freshly compiled (and then
+// kept). On failure the error message is pushed instead, as luaL_loadbuffer
+// does. A chunk has no upvalues and keeps no state between runs, so running
+// a kept one is the same as compiling the text again.
+int ScriptVM::loadStatement(const std::string& code) {
+    lua_State* L = state_;
+    const bool cacheable = code.size() <= kMaxCachedStatement;
+    if (cacheable && chunkCache_ != LUA_NOREF) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, chunkCache_);
+        lua_pushlstring(L, code.data(), code.size());
+        lua_rawget(L, -2);
+        if (lua_isfunction(L, -1)) {
+            // A script that replaced its globals (setfenv(0, ...)) gets
+            // chunks compiled against the new ones.
+            lua_getfenv(L, -1);
+            const bool sameGlobals = lua_rawequal(L, -1, LUA_GLOBALSINDEX) != 0;
+            lua_pop(L, 1);
+            if (sameGlobals) {
+                lua_remove(L, -2);
+                return 0;
+            }
+        }
+        lua_pop(L, 2);
+    }
+    // The chunk is named by its own text, so error messages quote the statement.
+    const int status = luaL_loadbuffer(L, code.data(), code.size(), code.c_str());
+    if (status == 0 && cacheable) {
+        rememberChunk(code);
+    }
+    return status;
+}
+
+// Keeps the chunk on top of the stack under its text; the stack is unchanged.
+void ScriptVM::rememberChunk(const std::string& code) {
+    lua_State* L = state_;
+    if (chunkCache_ == LUA_NOREF || cachedChunks_ >= kMaxCachedChunks) {
+        luaL_unref(L, LUA_REGISTRYINDEX, chunkCache_);
+        lua_newtable(L);
+        chunkCache_ = luaL_ref(L, LUA_REGISTRYINDEX);
+        cachedChunks_ = 0;
+    }
+    lua_rawgeti(L, LUA_REGISTRYINDEX, chunkCache_);
+    lua_pushlstring(L, code.data(), code.size());
+    lua_pushvalue(L, -3);
+    lua_rawset(L, -3);
+    lua_pop(L, 1);
+    ++cachedChunks_;
 }
 
 // Hands a failed chunk's message to _ALERT, or to stderr when _ALERT is not a

@@ -25,6 +25,8 @@ public:
     // global _ALERT (or stderr when _ALERT is not a function). Results the
     // chunk returns are dropped so the stack stays balanced. Returns the Lua
     // status, 0 on success; a closed VM refuses with a log line and returns -1.
+    // Short statements are compiled once per state and their chunks reused:
+    // the engine runs the same few statements every tick.
     int executeFile(const std::string& path);
     int executeString(const std::string& code);
 
@@ -33,9 +35,15 @@ public:
 
 private:
     int report(int status);
+    int loadStatement(const std::string& code);
+    void rememberChunk(const std::string& code);
 
     std::string name_;
     lua_State* state_ = nullptr;
+    // Registry reference of the table of compiled statements (text ->
+    // chunk), or LUA_NOREF (-2) before the first one; see loadStatement.
+    int chunkCache_ = -2;
+    int cachedChunks_ = 0;
 };
 
 }  // namespace vantor

@@ -43,7 +43,8 @@ int w_RayTest(lua_State* L) {
                 const Ogre::Vector3 direction(argFloat(L, 5), argFloat(L, 6), argFloat(L, 7));
                 mgr->rayTest(argText(L, 1), origin, direction, argFloat(L, 8), record);
             }
-            return pushResult(record.point, record.hitNode ? record.hitNode->getName() : "");
+            static const std::string kNoName;
+            return pushResult(record.point, record.hitNode ? record.hitNode->getName() : kNoName);
         },
         [&] { return pushResult(Ogre::Vector3::ZERO, ""); });
 }

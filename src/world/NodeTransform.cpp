@@ -22,11 +22,28 @@ WorldTransform worldTransform(const Ogre::Node* node) {
     return world;
 }
 
+Ogre::Quaternion worldOrientation(const Ogre::Node* node) {
+    Ogre::Quaternion orientation = node->getOrientation();
+    for (const Ogre::Node* n = node; n->getInheritOrientation() && n->getParent();) {
+        n = n->getParent();
+        orientation = n->getOrientation() * orientation;
+    }
+    return orientation;
+}
+
+Ogre::Vector3 worldScale(const Ogre::Node* node) {
+    Ogre::Vector3 scale = node->getScale();
+    for (const Ogre::Node* n = node; n->getInheritScale() && n->getParent();) {
+        n = n->getParent();
+        scale = n->getScale() * scale;
+    }
+    return scale;
+}
+
 void translateInWorld(Ogre::Node* node, const Ogre::Vector3& offset) {
     if (const Ogre::Node* parentNode = node->getParent()) {
-        const WorldTransform parent = worldTransform(parentNode);
-        node->setPosition(node->getPosition() +
-                          (parent.orientation.Inverse() * offset) / parent.scale);
+        node->setPosition(node->getPosition() + (worldOrientation(parentNode).Inverse() * offset) /
+                                                    worldScale(parentNode));
     } else {
         node->setPosition(node->getPosition() + offset);
     }
@@ -45,8 +62,15 @@ void setWorldPosition(Ogre::Node* node, const Ogre::Vector3& position) {
 void rotateInWorld(Ogre::Node* node, const Ogre::Quaternion& rotation) {
     Ogre::Quaternion unit = rotation;
     unit.normalise();
-    const Ogre::Quaternion world = worldTransform(node).orientation;
-    node->setOrientation(node->getOrientation() * world.Inverse() * unit * world);
+    // With W = P * L (parent's world orientation times the local one), the
+    // new local orientation L * W^-1 * U * W reduces to P^-1 * U * P * L.
+    const Ogre::Node* parentNode = node->getParent();
+    if (!parentNode || !node->getInheritOrientation()) {
+        node->setOrientation(unit * node->getOrientation());
+        return;
+    }
+    const Ogre::Quaternion parent = worldOrientation(parentNode);
+    node->setOrientation(parent.Inverse() * unit * parent * node->getOrientation());
 }
 
 }  // namespace vantor

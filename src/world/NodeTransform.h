@@ -26,6 +26,11 @@ struct WorldTransform {
 // same inheritance rules OGRE applies.
 WorldTransform worldTransform(const Ogre::Node* node);
 
+// The orientation and scale parts alone, for the per-tick motion that needs
+// no positions: a walk up the ancestors that stops where inheritance does.
+Ogre::Quaternion worldOrientation(const Ogre::Node* node);
+Ogre::Vector3 worldScale(const Ogre::Node* node);
+
 // Moves the node by offset, given in world axes.
 void translateInWorld(Ogre::Node* node, const Ogre::Vector3& offset);
 

@@ -61,6 +61,17 @@ def test_sigterm_and_sigint_end_with_full_teardown():
             assert_in_order(game.log(), TEARDOWN)
 
 
+def test_a_quit_signal_cuts_a_long_frame_sleep_short():
+    # Ten minutes of sleep per frame: the signal must end the run long before.
+    with Game(setup={"sleeptime": 600000},
+              levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\n"}) as game:
+        game.start()
+        game.wait_for_log("LoadLevel(start.lua) end at: ")
+        game.signal(signal.SIGTERM)
+        assert game.wait(20) == 0
+        assert_in_order(game.log(), TEARDOWN)
+
+
 def test_broken_level_logs_a_scripting_error_and_keeps_running():
     with Game(levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\nthis is broken\n"}) as game:
         game.start()

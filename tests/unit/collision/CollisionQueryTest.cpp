@@ -169,6 +169,35 @@ TEST_F(CollisionQueryTest, RayReportsNearestContactWhateverTheOrder) {
     }
 }
 
+TEST_F(CollisionQueryTest, RayThroughMoreSurfacesThanContactsFindsTheNearest) {
+    // One mesh of 40 stacked horizontal quads, more layers than a contact
+    // buffer holds: whichever order ODE meets them in, the nearest one counts.
+    test::SubMeshData layers;
+    for (int i = 0; i < 40; ++i) {
+        const float y = float(i);
+        const uint32_t base = uint32_t(layers.vertices.size());
+        layers.vertices.insert(layers.vertices.end(),
+                               {V(-1, y, -1), V(1, y, -1), V(1, y, 1), V(-1, y, 1)});
+        layers.indices.insert(layers.indices.end(),
+                              {base, base + 2, base + 1, base, base + 3, base + 2});
+    }
+    test::makeMesh("layers", {}, {layers});
+    mgr.createSpace("Solid", "");
+    CollisionGeom* geom = mgr.createGeom("stack", "layers");
+    geom->setNode(ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("stack"));
+    geom->update();
+    mgr.addGeomToSpace("Solid", geom);
+
+    const CollisionResult down = ray("Solid", V(0.25f, 100, 0.5f), V(0, -1, 0), 200);
+    ASSERT_NE(down.hitNode, nullptr);
+    EXPECT_TRUE(down.point.positionEquals(V(0.25f, 39, 0.5f), 1e-4f)) << down.point;
+    const CollisionResult up = ray("Solid", V(0.25f, -50, 0.5f), V(0, 1, 0), 200);
+    ASSERT_NE(up.hitNode, nullptr);
+    EXPECT_TRUE(up.point.positionEquals(V(0.25f, 0, 0.5f), 1e-4f)) << up.point;
+    const CollisionResult middle = ray("Solid", V(0.25f, 20.5f, 0.5f), V(0, -1, 0), 200);
+    EXPECT_TRUE(middle.point.positionEquals(V(0.25f, 20, 0.5f), 1e-4f)) << middle.point;
+}
+
 TEST_F(CollisionQueryTest, RayIsLimitedToItsLength) {
     mgr.createSpace("Solid", "");
     addBox("crate", "Solid", V(0, 0, 0));

@@ -125,6 +125,46 @@ TEST_F(ScriptVMTest, ChunkResultsDoNotPileUpOnTheStack) {
     EXPECT_EQ(lua_gettop(vm->state()), top);
 }
 
+TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
+    ScriptVM* vm = game_.app().getScriptVM("lua");
+    const int top = lua_gettop(vm->state());
+    game_.run("count = 0 function Bump(n) count = count + n end");
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(vm->executeString("Bump(2)"), 0);
+    }
+    EXPECT_EQ(eval("lua", "count"), "10");
+
+    // A failing statement fails (and is reported) every time it runs.
+    const size_t alerts = game_.logLinesWith("Scripting error").size();
+    EXPECT_NE(vm->executeString("Missing()"), 0);
+    EXPECT_NE(vm->executeString("Missing()"), 0);
+    EXPECT_EQ(game_.logLinesWith("Scripting error").size(), alerts + 2);
+    game_.run("function Missing() count = -1 end");
+    EXPECT_EQ(vm->executeString("Missing()"), 0);
+    EXPECT_EQ(eval("lua", "count"), "-1");
+
+    // Replacing the globals table: a statement run before runs against the new one.
+    game_.run("count = 0");
+    EXPECT_EQ(vm->executeString("count = count + 1"), 0);
+    game_.run("local G = _G setfenv(0, setmetatable({count = 100}, {__index = G}))");
+    EXPECT_EQ(vm->executeString("count = count + 1"), 0);
+    game_.run("local G = getmetatable(getfenv(0)).__index G.innerCount = count setfenv(0, G)");
+    EXPECT_EQ(eval("lua", "count"), "1");
+    EXPECT_EQ(eval("lua", "innerCount"), "101");
+
+    // Far more distinct statements than are kept: every one still runs.
+    game_.run("total = 0");
+    for (int i = 0; i < 2000; ++i) {
+        vm->executeString("total = total + " + std::to_string(i % 700));
+    }
+    int expected = 0;
+    for (int i = 0; i < 2000; ++i) {
+        expected += i % 700;
+    }
+    EXPECT_EQ(eval("lua", "total"), std::to_string(expected));
+    EXPECT_EQ(lua_gettop(vm->state()), top);
+}
+
 TEST_F(ScriptVMTest, ClosedStatesRefuseToRunAndReopenClean) {
     ScriptVM vm("scratch");
     EXPECT_EQ(vm.executeString("x = 1"), -1);
