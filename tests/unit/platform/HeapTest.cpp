@@ -18,6 +18,13 @@ namespace {
 
 constexpr size_t kMiB = 1024 * 1024;
 
+// AddressSanitizer brings its own allocator, which ignores glibc's tuning.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kGlibcAllocator = false;
+#else
+constexpr bool kGlibcAllocator = true;
+#endif
+
 // Writes the block and hides the pointer from the optimiser, so the
 // allocation really happens and its pages are resident.
 void* touchedBlock(size_t bytes) {
@@ -44,6 +51,9 @@ long residentAnonKb() {
 }
 
 TEST(Heap, FreeingAHugeBlockKeepsLaterLargeBlocksInTheirOwnMappings) {
+    if (!kGlibcAllocator) {
+        GTEST_SKIP() << "the sanitizer's allocator replaces glibc's";
+    }
     platform::fixAllocatorThresholds();
     // With glibc's dynamic threshold, freeing this mapped block would raise
     // the threshold to its size and put the next large block in the heap.
@@ -60,6 +70,9 @@ TEST(Heap, FreeingAHugeBlockKeepsLaterLargeBlocksInTheirOwnMappings) {
 }
 
 TEST(Heap, ReleaseReturnsFreePagesBetweenBlocksStillInUse) {
+    if (!kGlibcAllocator) {
+        GTEST_SKIP() << "the sanitizer's allocator replaces glibc's";
+    }
     platform::fixAllocatorThresholds();
     // 32 MiB of heap blocks; every sixteenth stays allocated, so the freed
     // space lies in holes that free() itself cannot give back.
