@@ -62,6 +62,7 @@ GameApp::GameApp(const AppOptions& options) {
         clock_ = ownClock_.get();
     }
     log_ = std::make_unique<EngineLog>(options.logFile, options.freshLog);
+    trimHeapAfterLoads_ = !options.freshLog;
     startTime_ = clock_->nowMs();
     if (!headless_) {
         platform::installQuitSignals();

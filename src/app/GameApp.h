@@ -181,6 +181,9 @@ private:
     uint32_t sleepTime_ = 0;
     std::string currentLevel_;
     std::string pendingLevel_;
+    // Level loads of an application built by a restart hand the freed heap
+    // back to the system; see loadLevel.
+    bool trimHeapAfterLoads_ = false;
     std::string musicDir_;
     std::string version_;
     std::string debugText_;
