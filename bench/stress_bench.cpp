@@ -99,6 +99,11 @@ std::vector<double> engineTicks(test::TestGame& game, int actors, int ticks, dou
     }
     sim->processMessages();
 
+    // The play state would set the avatar's move from the keyboard (none in a
+    // headless application) before every tick; without it the bench steers.
+    while (app.getCurrentState()) {
+        app.popState();
+    }
     std::vector<double> us;
     Ogre::SceneNode* avatar = app.getSceneManager()->getSceneNode("_AVATAR");
     for (int t = 0; t < ticks; ++t) {
