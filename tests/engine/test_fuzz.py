@@ -8,8 +8,9 @@ random order, spread over many timed Script messages. Every call must return
 (a raised Lua error counts as a failure), the engine must neither crash nor
 hang, and the level must still shut down with the full teardown.
 
-VANTOR_FUZZ_CALLS sets the number of calls (CI default 20000; a manual long
-run uses 100000 or more), VANTOR_FUZZ_SEED the seed.
+VANTOR_FUZZ_CALLS sets the number of calls (CI default 20000; the manual long
+run, scripts/long-runs.sh, makes 100000), VANTOR_FUZZ_SEED the seed and
+VANTOR_FUZZ_TIMEOUT the seconds the run may take.
 """
 import os
 import re

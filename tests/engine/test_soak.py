@@ -8,9 +8,9 @@ the same point of comparable runs and prints the growth: once for the first
 restart (what the process builds once and keeps), per restart after that, and
 over the level loads of the first run.
 
-VANTOR_SOAK_LOADS and VANTOR_SOAK_RESTARTS size the run (CI: 30 and 5; a manual
-long run: 100 and 20). The first run does the loads, every restarted run
-loads twice.
+VANTOR_SOAK_LOADS and VANTOR_SOAK_RESTARTS size the run (CI: 30 and 5; the
+manual long run, scripts/long-runs.sh: 100 and 20). The first run does the
+loads, every restarted run loads twice.
 """
 import os
 import time
