@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+namespace vantor {
+class CollisionGeom;
+class GameApp;
+}  // namespace vantor
+
 namespace vantor::bench {
 
 // One line of the benchmark table.
@@ -21,6 +26,11 @@ constexpr int kHillsGrid = 100;
 // Registers the walking ground the avatar and stress cases share: gentle
 // hills of unit quads facing +Y, one shared vertex buffer, 32-bit indices.
 void makeHillsMesh(const std::string& name);
+
+// In a started application, the level the avatar and stress cases walk in:
+// "LevelRoot" with "ROT1", empty avatar event functions in the "lua" state,
+// and the hills (mesh, node and geom "Hills") in the collision space "Solid".
+CollisionGeom* makeHillsLevel(GameApp& app);
 
 // Each subsystem's benchmark returns its rows; bench_main.cpp runs them all.
 // `quick` runs one small size of each case with few repetitions: a check that

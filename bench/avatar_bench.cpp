@@ -12,6 +12,7 @@
 #include "Bench.h"
 #include "collision/CollisionMgr.h"
 #include "collision/TestMeshes.h"
+#include "script/ScriptVM.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"
 #include "world/Avatar.h"
@@ -51,26 +52,32 @@ void makeHillsMesh(const std::string& name) {
     test::makeMesh(name, vertices, {grid});
 }
 
+CollisionGeom* makeHillsLevel(GameApp& app) {
+    Ogre::SceneNode* levelRoot =
+        app.getSceneManager()->getRootSceneNode()->createChildSceneNode("LevelRoot");
+    levelRoot->createChildSceneNode("ROT1");
+    app.getScriptVM("lua")->executeString(
+        "function StartWalk() end function EndWalk() end function StartJump() end "
+        "function EndJump() end function BumpedIntoSomething(d) end");
+    makeHillsMesh("Hills");
+    CollisionMgr* mgr = app.getCollisionMgr();
+    mgr->createSpace("Solid", "");
+    CollisionGeom* geom = mgr->createGeom("Hills", "Hills");
+    geom->setNode(levelRoot->createChildSceneNode("Hills"));
+    geom->update();
+    mgr->addGeomToSpace("Solid", geom);
+    return geom;
+}
+
 std::vector<BenchRow> runAvatarBench(bool quick) {
     std::vector<BenchRow> rows;
     test::TestGame game(test::TestGame::defaultSetup(), {{"start.lua", "-- empty\n"}});
     GameApp& app = game.start();
     Ogre::SceneManager* scene = app.getSceneManager();
-    Ogre::SceneNode* levelRoot = scene->getRootSceneNode()->createChildSceneNode("LevelRoot");
-    levelRoot->createChildSceneNode("ROT1");
-    game.run(
-        "function StartWalk() end function EndWalk() end function StartJump() end "
-        "function EndJump() end function BumpedIntoSomething(d) end");
-
-    makeHillsMesh("hills");
+    makeHillsLevel(app);
     CollisionMgr* mgr = app.getCollisionMgr();
-    mgr->createSpace("Solid", "");
-    CollisionGeom* geom = mgr->createGeom("Hills", "hills");
-    geom->setNode(levelRoot->createChildSceneNode("Hills"));
-    geom->update();
-    mgr->addGeomToSpace("Solid", geom);
     rows.push_back(
-        {"avatar terrain", double(mgr->getMesh("hills")->indexCount() / 3), "triangles"});
+        {"avatar terrain", double(mgr->getMesh("Hills")->indexCount() / 3), "triangles"});
 
     {
         // The application's own simulation: a second one would share (and at its

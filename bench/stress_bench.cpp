@@ -201,22 +201,11 @@ std::vector<BenchRow> runSize(int actors, int ticks) {
     test::TestGame game(test::TestGame::defaultSetup(), {{"start.lua", "-- empty\n"}});
     GameApp& app = game.start();
     Ogre::SceneManager* scene = app.getSceneManager();
-    Ogre::SceneNode* levelRoot = scene->getRootSceneNode()->createChildSceneNode("LevelRoot");
-    levelRoot->createChildSceneNode("ROT1");
-    game.run(
-        "touched = 0 function Touched(name) touched = touched + 1 end "
-        "function StartWalk() end function EndWalk() end function StartJump() end "
-        "function EndJump() end function BumpedIntoSomething(d) end");
-
-    makeHillsMesh("ground");
+    CollisionGeom* ground = makeHillsLevel(app);
+    game.run("touched = 0 function Touched(name) touched = touched + 1 end");
     test::makeBoxMesh("crate", Ogre::Vector3(-0.5f, -0.5f, -0.5f), Ogre::Vector3(0.5f));
     CollisionMgr* mgr = app.getCollisionMgr();
-    mgr->createSpace("Solid", "");
     mgr->createSpace("Movers", "");
-    CollisionGeom* ground = mgr->createGeom("Ground", "ground");
-    ground->setNode(levelRoot->createChildSceneNode("Ground"));
-    ground->update();
-    mgr->addGeomToSpace("Solid", ground);
 
     Simulation* sim = app.getSimulation();
     Actor* avatar = sim->addActor("_AVATAR");
