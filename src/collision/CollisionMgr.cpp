@@ -42,9 +42,9 @@ int collidePair(dGeomID o1, dGeomID o2, CollisionResult& record) {
                     sizeof(dContactGeom));
 }
 
-// Collision tests only ask whether two geoms touch: one contact, unrefined,
-// lets ODE's triangle colliders stop at the first overlap instead of
-// clipping and merging every triangle pair.
+// Collision tests only ask whether two geoms touch: asking for one
+// unrefined contact spares ODE's triangle colliders the clipping and merging
+// of contacts for every overlapping triangle pair.
 int touchPair(dGeomID o1, dGeomID o2, CollisionResult& record) {
     return dCollide(o1, o2, kTouchFlags, record.contacts.data(), sizeof(dContactGeom));
 }

@@ -19,9 +19,10 @@ namespace vantor::platform {
 void fixAllocatorThresholds();
 
 // Hands free heap pages back to the system, including free pages between
-// blocks still in use. A level load and the teardown of an application free
-// megabytes in the middle of the heap that would otherwise stay resident
-// until reused; called after each. Takes about a millisecond.
+// blocks still in use. The teardown of an application, and a level load in
+// an application built by a restart, free megabytes in the middle of the
+// heap that would otherwise stay resident until reused; called after each.
+// Takes about a millisecond.
 void releaseFreeHeap();
 
 }  // namespace vantor::platform
