@@ -13,57 +13,108 @@ constexpr const char* kNoTable = "Error while opening setup table!";
 constexpr const char* kNotNumber = " is not a number";
 constexpr const char* kNotString = " is not a string";
 
-// Pushes table[key] and returns true, or logs the missing table and returns
-// false with the stack as it was.
-bool pushEntry(ScriptVM* vm, const std::string& table, const std::string& key) {
-    lua_State* L = vm && vm->isOpen() ? vm->state() : nullptr;
-    if (!L) {
-        log(kNoTable);
-        return false;
-    }
-    lua_getglobal(L, table.c_str());
+// One table.key lookup, run inside a protected call: a metatable on the
+// globals or on the table (a level's strict mode) may raise an error, and
+// must not take the engine down with it.
+struct Lookup {
+    Lookup(const std::string& t, const std::string& k) : table(t), key(k) {}
+    const std::string& table;
+    const std::string& key;
+    bool tableFound = false;
+    bool present = false;  // the entry is not nil
+    bool isNumber = false;
+    double number = 0.0;
+    bool isString = false;
+    std::string text;
+};
+
+int lookUp(lua_State* L) {
+    Lookup& q = *static_cast<Lookup*>(lua_touserdata(L, 1));
+    lua_pushlstring(L, q.table.data(), q.table.size());
+    lua_gettable(L, LUA_GLOBALSINDEX);
     if (!lua_istable(L, -1)) {
-        lua_pop(L, 1);
+        return 0;
+    }
+    q.tableFound = true;
+    lua_pushlstring(L, q.key.data(), q.key.size());
+    lua_gettable(L, -2);
+    q.present = !lua_isnil(L, -1);
+    q.isNumber = lua_isnumber(L, -1) != 0;  // numbers and numeric texts
+    q.number = lua_tonumber(L, -1);
+    if (lua_isstring(L, -1)) {  // texts and numbers (as Lua writes them)
+        size_t length = 0;
+        const char* text = lua_tolstring(L, -1, &length);
+        q.isString = true;
+        q.text.assign(text, length);
+    }
+    return 0;
+}
+
+// Runs the lookup; false (after the log lines) when there is no such table.
+// A missing table is logged once per level load for each table: the play
+// state asks for Level on every mouse move, and Level is optional.
+bool run(ScriptVM* vm, Lookup& q) {
+    if (!vm) {
         log(kNoTable);
+        log("Error: no script state to look up " + q.table + "." + q.key + " in");
         return false;
     }
-    lua_pushlstring(L, key.data(), key.size());
-    lua_gettable(L, -2);
-    return true;
+    std::string error;
+    const bool ran = vm->protectedCall(lookUp, &q, error);
+    if (ran && q.tableFound) {
+        return true;
+    }
+    if (q.tableFound) {
+        log("Error: reading " + q.table + "." + q.key + " in script state " + vm->name() +
+            " failed: " + error);
+        return false;
+    }
+    if (vm->firstReportOfMissingTable(q.table)) {
+        log(kNoTable);
+        log("Error: script state " + vm->name() + " has no global table " + q.table +
+            (ran ? "" : ": " + error));
+    }
+    return false;
 }
 
 }  // namespace
 
 float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& key) {
-    if (!pushEntry(vm, table, key)) {
+    Lookup q(table, key);
+    if (!run(vm, q)) {
         return 0.0f;
     }
-    lua_State* L = vm->state();
-    float value = 0.0f;
-    if (lua_isnumber(L, -1)) {  // numbers and numeric texts
-        value = static_cast<float>(lua_tonumber(L, -1));
-    } else {
+    if (!q.isNumber) {
         log(table + "." + key + kNotNumber);
+        return 0.0f;
     }
-    lua_pop(L, 2);
-    return value;
+    return static_cast<float>(q.number);
 }
 
 std::string getStringValue(ScriptVM* vm, const std::string& table, const std::string& key) {
-    if (!pushEntry(vm, table, key)) {
+    Lookup q(table, key);
+    if (!run(vm, q)) {
         return std::string();
     }
-    lua_State* L = vm->state();
-    std::string value;
-    if (lua_isstring(L, -1)) {  // texts and numbers (as Lua writes them)
-        size_t length = 0;
-        const char* text = lua_tolstring(L, -1, &length);
-        value.assign(text, length);
-    } else {
+    if (!q.isString) {
         log(table + "." + key + kNotString);
+        return std::string();
     }
-    lua_pop(L, 2);
-    return value;
+    return q.text;
+}
+
+float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string& key,
+                       float fallback) {
+    Lookup q(table, key);
+    std::string error;
+    if (!vm || !vm->protectedCall(lookUp, &q, error) || !q.tableFound || !q.present) {
+        return fallback;
+    }
+    if (!q.isNumber) {
+        log(table + "." + key + kNotNumber);
+        return fallback;
+    }
+    return static_cast<float>(q.number);
 }
 
 }  // namespace vantor

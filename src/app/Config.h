@@ -8,8 +8,15 @@ class ScriptVM;
 
 // Typed lookups of table.key among the globals of a script state. A missing
 // table, a missing key or a value of the wrong kind is logged and reads as 0
-// or the empty text. The state's stack is left as it was found.
+// or the empty text; a missing table is logged once per level load. The
+// lookup runs protected, so a metamethod that raises an error (a script's
+// strict mode) reads as a missing table. The state's stack is left as it was.
 float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& key);
 std::string getStringValue(ScriptVM* vm, const std::string& table, const std::string& key);
+
+// For keys a setup file may leave out: a missing table or key reads as
+// `fallback` without a log line; a value that is not a number is logged.
+float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string& key,
+                       float fallback);
 
 }  // namespace vantor

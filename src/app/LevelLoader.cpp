@@ -129,6 +129,9 @@ void GameApp::loadLevel(const std::string& requested) {
     }
 
     luaVM_->open();
+    // Missing tables are logged once per level (see Config).
+    setupVM_->forgetReportedTables();
+    stateVM_->forgetReportedTables();
     luaVM_->executeFile(resourceDir + level);
     if (simulation_) {
         simulation_->processMessages();

@@ -1,16 +1,21 @@
 #pragma once
 
+#include <lua.h>
+
+#include <set>
 #include <string>
 
-struct lua_State;
-
 namespace vantor {
+
+class ScriptWatchdog;
 
 // One Lua state with the standard libraries, LUA_PATH and the full table of
 // engine script functions. Closed (null state) until open() succeeds.
 class ScriptVM {
 public:
-    explicit ScriptVM(std::string name);
+    // The watchdog (not owned, may be null) bounds every call the engine
+    // makes into this state; see ScriptWatchdog.
+    explicit ScriptVM(std::string name, ScriptWatchdog* watchdog = nullptr);
     ~ScriptVM();  // closes the state if it is open
     ScriptVM(const ScriptVM&) = delete;
     ScriptVM& operator=(const ScriptVM&) = delete;
@@ -30,8 +35,25 @@ public:
     int executeFile(const std::string& path);
     int executeString(const std::string& code);
 
+    // Runs function(state, with `data` as its one light userdata argument)
+    // protected and under the watchdog, for engine code that reads values out
+    // of the state: a metamethod there may raise an error or never return.
+    // Returns true on success; otherwise `error` gets the message.
+    bool protectedCall(lua_CFunction function, void* data, std::string& error);
+
+    // True the first time a missing global table is reported since the state
+    // was opened or forgetReportedTables() was called: the engine looks some
+    // tables up on every mouse move and logs a missing one once per level.
+    bool firstReportOfMissingTable(const std::string& table);
+    void forgetReportedTables() { reportedTables_.clear(); }
+
     lua_State* state() const { return state_; }
     const std::string& name() const { return name_; }
+    ScriptWatchdog* watchdog() const { return watchdog_; }
+
+    // The VM that owns a Lua state (or one of its coroutines); null for a
+    // state that no ScriptVM made.
+    static ScriptVM* of(lua_State* L);
 
 private:
     int report(int status);
@@ -39,7 +61,9 @@ private:
     void rememberChunk(const std::string& code);
 
     std::string name_;
+    ScriptWatchdog* watchdog_ = nullptr;
     lua_State* state_ = nullptr;
+    std::set<std::string> reportedTables_;
     // Registry reference of the table of compiled statements (text ->
     // chunk), or LUA_NOREF (-2) before the first one; see loadStatement.
     int chunkCache_ = -2;
