@@ -19,6 +19,7 @@
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
 #include "script/ScriptVM.h"
+#include "script/ScriptWatchdog.h"
 #include "sound/CSound.h"
 #include "states/EditState.h"
 #include "states/InputHandler.h"
@@ -69,12 +70,15 @@ GameApp::GameApp(const AppOptions& options) {
     }
 
     try {
-        setupVM_ = std::make_unique<ScriptVM>("setup");
+        watchdog_ = std::make_unique<ScriptWatchdog>();
+        setupVM_ = std::make_unique<ScriptVM>("setup", watchdog_.get());
         setupVM_->open();
         setupVM_->executeFile(resourceDir_ + "/setup.lua");
-        stateVM_ = std::make_unique<ScriptVM>("state");
+        watchdog_->setLimit(getOptionalFloat(setupVM_.get(), "setup", "scriptlimit",
+                                             ScriptWatchdog::kDefaultLimitSeconds));
+        stateVM_ = std::make_unique<ScriptVM>("state", watchdog_.get());
         stateVM_->open();
-        luaVM_ = std::make_unique<ScriptVM>("lua");
+        luaVM_ = std::make_unique<ScriptVM>("lua", watchdog_.get());
         luaVM_->open();
 
         setupRendering();
@@ -145,6 +149,7 @@ void GameApp::teardown() {
     luaVM_.reset();
     stateVM_.reset();
     setupVM_.reset();
+    watchdog_.reset();
     states_.clear();
     states_.shrink_to_fit();
     log_.reset();

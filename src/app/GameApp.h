@@ -21,6 +21,7 @@ class LogManager;
 namespace vantor {
 
 class ScriptVM;
+class ScriptWatchdog;
 class CameraController;
 class Simulation;
 class CollisionMgr;
@@ -153,6 +154,7 @@ private:
     bool headless_ = false;
     std::string resourceDir_;
 
+    std::unique_ptr<ScriptWatchdog> watchdog_;  // bounds every call into the three states
     std::unique_ptr<ScriptVM> setupVM_;
     std::unique_ptr<ScriptVM> stateVM_;
     std::unique_ptr<ScriptVM> luaVM_;

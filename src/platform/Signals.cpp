@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "platform/WindowEvents.h"
+
 namespace vantor::platform {
 
 namespace {
@@ -23,7 +25,7 @@ void installQuitSignals() {
 }
 
 bool quitRequested() {
-    return quitFlag != 0;
+    return quitFlag != 0 || windowCloseRequested();
 }
 
 }  // namespace vantor::platform

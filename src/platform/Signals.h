@@ -7,7 +7,10 @@ namespace vantor::platform {
 // teardown. Installing twice is harmless.
 void installQuitSignals();
 
-// True once a quit signal arrived; stays true for the rest of the process.
+// True once a quit signal arrived (for the rest of the process) or the
+// render window's close button was pressed (see windowCloseRequested).
+// Cheap enough to poll from inside long waits: a running script's watchdog,
+// a download's progress.
 bool quitRequested();
 
 }  // namespace vantor::platform

@@ -20,4 +20,12 @@ void unregisterRenderWindow(Ogre::RenderWindow* window);
 // Handles every waiting window-system event.
 void pumpWindowEvents();
 
+// True once the registered render window's close button was pressed (until
+// another window is registered). Looks at the window system's queue at most
+// every 100 ms, and only on the thread that registered the window, so long
+// waits (a running script, a download) may call it as often as they like.
+// The close request is taken from the queue; the frame loop then ends as it
+// does for a quit signal.
+bool windowCloseRequested();
+
 }  // namespace vantor::platform

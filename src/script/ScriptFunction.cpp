@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "script/ScriptVM.h"
+
 namespace vantor::script {
 
 std::string argText(lua_State* L, int index) {
@@ -55,6 +57,9 @@ bool argFlag(lua_State* L, int index) {
     }
     return lua_tonumber(L, index) != 0;
 }
+
+WaitOutsideLimit::WaitOutsideLimit(lua_State* L)
+    : pause_(ScriptVM::of(L) ? ScriptVM::of(L)->watchdog() : nullptr) {}
 
 void logScriptFunctionFailure(const char* function, const char* cause) {
     log(std::string("Error: ") + function + ": " + cause);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/Log.h"
+#include "script/ScriptWatchdog.h"
 
 namespace vantor::script {
 
@@ -39,6 +40,17 @@ int64_t argInt64(lua_State* L, int index);
 
 // Flag argument: true only for a number (or numeric text) other than 0.
 bool argFlag(lua_State* L, int index);
+
+// Held by script functions that wait by design (a download, loading meshes
+// and textures): the time they take does not count against the script time
+// limit of the call that runs them.
+class WaitOutsideLimit {
+public:
+    explicit WaitOutsideLimit(lua_State* L);
+
+private:
+    ScriptWatchdog::Pause pause_;
+};
 
 // Logs the one line a script function writes when its body threw.
 void logScriptFunctionFailure(const char* function, const char* cause);

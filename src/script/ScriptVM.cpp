@@ -25,11 +25,12 @@ constexpr const char* kLuaPath = "?;?.lua";
 constexpr size_t kMaxCachedStatement = 512;
 constexpr int kMaxCachedChunks = 512;
 
-// Lua instructions between two watchdog checks. A check costs a clock read;
-// at this spacing a script busy with nothing but arithmetic is slowed by
-// about one per cent (see bench/), and a loop is stopped within a few
-// microseconds of its limit.
-constexpr int kHookInstructions = 1000;
+// Lua instructions between two watchdog checks. A check costs about a
+// tenth of a microsecond; at this spacing a script busy with nothing but
+// arithmetic is slowed by about one per cent (bench: "script"), and an
+// endless loop is stopped within a few hundredths of a millisecond of its
+// limit (longer when each pass calls a slow engine or library function).
+constexpr int kHookInstructions = 10000;
 
 // The allocator of every state: Lua's default, with the owning ScriptVM as
 // its user data so that hooks and script functions find it in O(1).

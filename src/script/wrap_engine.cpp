@@ -117,6 +117,7 @@ int w_CreateEntity(lua_State* L) {
         if (scene().hasEntity(name)) {
             throw std::runtime_error("an entity named " + name + " exists already");
         }
+        WaitOutsideLimit loading(L);
         scene().createEntity(name, mesh);
     });
 }
@@ -153,6 +154,7 @@ int w_SetSkyBox(lua_State* L) {
         if (!Ogre::MaterialManager::getSingleton().getByName(material, Ogre::RGN_AUTODETECT)) {
             throw std::runtime_error("no material named " + material);
         }
+        WaitOutsideLimit loading(L);
         scene().setSkyBox(true, material, 500, true, Ogre::Quaternion::IDENTITY,
                           Ogre::RGN_AUTODETECT);
     });
@@ -194,6 +196,7 @@ int w_AddResourceLocation(lua_State* L) {
         const std::string type = argText(L, 3);
         Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
         ensureGlobalResourceGroup(group);
+        WaitOutsideLimit loading(L);
         groups.addResourceLocation(location, type, group, false);
         groups.initialiseResourceGroup(group);
     });

@@ -76,6 +76,7 @@ int w_GetUrl(lua_State* L) {
             const std::string path = script::argText(L, 1);
             const std::string fileName = script::argText(L, 2);
             const std::string address = web::downloadBase(setupState()) + path;
+            script::WaitOutsideLimit downloading(L);
             const platform::DownloadResult result = platform::downloadToFile(address, fileName);
             if (result.status == platform::DownloadStatus::TransferCut) {
                 log("Error: GetUrl: download of " + address + " to " + fileName +
