@@ -9,6 +9,7 @@
 
 #include "app/Log.h"
 #include "script/FunctionTable.h"
+#include "script/PatternMatch.h"
 #include "script/ScriptWatchdog.h"
 
 namespace vantor {
@@ -160,6 +161,7 @@ void ScriptVM::open() {
     openLibrary(L, luaopen_io, LUA_IOLIBNAME);
     openLibrary(L, luaopen_os, LUA_OSLIBNAME);
     openLibrary(L, luaopen_string, LUA_STRLIBNAME);
+    installPatternFunctions(L);
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
     openLibrary(L, luaopen_table, LUA_TABLIBNAME);
     configureModules(L);
@@ -264,6 +266,14 @@ void ScriptVM::rememberChunk(const std::string& code) {
     lua_rawset(L, -3);
     lua_pop(L, 1);
     ++cachedChunks_;
+}
+
+void ScriptVM::raiseIfInterrupted(lua_State* L) {
+    ScriptVM* vm = of(L);
+    const std::string* reason = vm && vm->watchdog_ ? vm->watchdog_->interruption() : nullptr;
+    if (reason) {
+        luaL_error(L, "%s", reason->c_str());
+    }
 }
 
 bool ScriptVM::protectedCall(lua_CFunction function, void* data, std::string& error) {

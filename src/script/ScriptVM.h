@@ -55,6 +55,10 @@ public:
     // state that no ScriptVM made.
     static ScriptVM* of(lua_State* L);
 
+    // For long loops inside script functions and libraries: raises the
+    // watchdog's Lua error when the running script must stop.
+    static void raiseIfInterrupted(lua_State* L);
+
 private:
     int report(int status);
     int loadStatement(const std::string& code);
