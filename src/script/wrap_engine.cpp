@@ -35,6 +35,14 @@ Ogre::SceneManager& scene() {
     return *manager;
 }
 
+// The rendering library's managers are singletons that live as long as the
+// root; finalisers of the script states may run after it is gone.
+void requireRendering() {
+    if (!app().getRoot()) {
+        throw std::runtime_error("the rendering library is not running");
+    }
+}
+
 Ogre::RenderWindow& window() {
     Ogre::RenderWindow* current = app().getRenderWindow();
     if (!current) {
@@ -151,12 +159,14 @@ int w_AttachObject(lua_State* L) {
 int w_SetSkyBox(lua_State* L) {
     return guarded(L, "SetSkyBox", [&] {
         const std::string material = argText(L, 1);
+        Ogre::SceneManager& sceneMgr = scene();
+        requireRendering();
         if (!Ogre::MaterialManager::getSingleton().getByName(material, Ogre::RGN_AUTODETECT)) {
             throw std::runtime_error("no material named " + material);
         }
         WaitOutsideLimit loading(L);
-        scene().setSkyBox(true, material, 500, true, Ogre::Quaternion::IDENTITY,
-                          Ogre::RGN_AUTODETECT);
+        sceneMgr.setSkyBox(true, material, 500, true, Ogre::Quaternion::IDENTITY,
+                           Ogre::RGN_AUTODETECT);
     });
 }
 
@@ -194,6 +204,7 @@ int w_AddResourceLocation(lua_State* L) {
         const std::string group = argText(L, 1);
         const std::string location = argText(L, 2);
         const std::string type = argText(L, 3);
+        requireRendering();
         Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
         ensureGlobalResourceGroup(group);
         WaitOutsideLimit loading(L);

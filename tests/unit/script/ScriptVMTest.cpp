@@ -165,6 +165,27 @@ TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
     EXPECT_EQ(lua_gettop(vm->state()), top);
 }
 
+TEST_F(ScriptVMTest, FinalisersCallingEngineFunctionsDuringTeardownGetDefaults) {
+    // Every engine function, from a finaliser of every state: the states are
+    // closed last, after the rendering library and every subsystem are gone.
+    std::string names;
+    for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
+        names += std::string("'") + entry.name + "', ";
+    }
+    const std::string finaliser =
+        "keep = newproxy(true) getmetatable(keep).__gc = function() for _, f in ipairs({" + names +
+        "}) do _G[f]('General', '.', 'FileSystem') end LogText('finaliser ran') end";
+    for (const char* state : {"lua", "state", "setup"}) {
+        game_.app().getScriptVM(state)->executeString(finaliser);
+    }
+    game_.stop();
+    EXPECT_EQ(game_.logLinesWith("finaliser ran").size(), 3u);
+    const auto lines = game_.logLines();
+    const auto ogre = std::find(lines.begin(), lines.end(), "delete ogre");
+    ASSERT_NE(ogre, lines.end());
+    EXPECT_EQ(std::find(lines.begin(), ogre, "finaliser ran"), ogre);
+}
+
 TEST_F(ScriptVMTest, ClosedStatesRefuseToRunAndReopenClean) {
     ScriptVM vm("scratch");
     EXPECT_EQ(vm.executeString("x = 1"), -1);
