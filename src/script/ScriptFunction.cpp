@@ -1,5 +1,7 @@
 #include "script/ScriptFunction.h"
 
+#include <OgreException.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -51,6 +53,13 @@ int64_t argInt64(lua_State* L, int index) {
     return truncateSaturating<int64_t>(argNumber(L, index));
 }
 
+std::string describeArg(lua_State* L, int index) {
+    if (lua_type(L, index) == LUA_TSTRING) {
+        return "'" + argText(L, index) + "'";
+    }
+    return std::string("a ") + luaL_typename(L, index);
+}
+
 bool argFlag(lua_State* L, int index) {
     if (lua_isnoneornil(L, index)) {
         return false;
@@ -61,8 +70,10 @@ bool argFlag(lua_State* L, int index) {
 WaitOutsideLimit::WaitOutsideLimit(lua_State* L)
     : pause_(ScriptVM::of(L) ? ScriptVM::of(L)->watchdog() : nullptr) {}
 
-void logScriptFunctionFailure(const char* function, const char* cause) {
-    log(std::string("Error: ") + function + ": " + cause);
+void logScriptFunctionFailure(const char* function, const std::exception& cause) {
+    const auto* library = dynamic_cast<const Ogre::Exception*>(&cause);
+    log(std::string("Error: ") + function + ": " +
+        (library ? library->getDescription() : std::string(cause.what())));
 }
 
 }  // namespace vantor::script

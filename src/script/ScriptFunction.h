@@ -38,6 +38,10 @@ int argInt(lua_State* L, int index);
 // 64-bit integer argument: the number truncated toward zero, saturating.
 int64_t argInt64(lua_State* L, int index);
 
+// An argument as a log line shows it: a text in single quotes, anything
+// else by its type ("a function").
+std::string describeArg(lua_State* L, int index);
+
 // Flag argument: true only for a number (or numeric text) other than 0.
 bool argFlag(lua_State* L, int index);
 
@@ -52,8 +56,10 @@ private:
     ScriptWatchdog::Pause pause_;
 };
 
-// Logs the one line a script function writes when its body threw.
-void logScriptFunctionFailure(const char* function, const char* cause);
+// Logs the one line a script function writes when its body threw. The
+// rendering library's exceptions are logged by their description alone,
+// without the library's type name, function and source position.
+void logScriptFunctionFailure(const char* function, const std::exception& cause);
 
 // Runs a script function body. Any C++ exception it throws is logged with the
 // function's name and replaced by the function's default results, and the Lua
@@ -69,7 +75,7 @@ int guarded(lua_State* L, const char* function, Body&& body, Defaults&& defaults
         return body();
     } catch (const std::exception& e) {
         lua_settop(L, top);
-        logScriptFunctionFailure(function, e.what());
+        logScriptFunctionFailure(function, e);
     }
     return defaults();
 }

@@ -75,6 +75,13 @@ int w_AddActorMessage(lua_State* L) {
             log(kNoSuchActor + message.actorName);
             return;
         }
+        // A word where the number belongs would read as 0, an Attach message
+        // to a parent named by the first word.
+        if (!lua_isnoneornil(L, 3) && !lua_isnumber(L, 3)) {
+            log("Error: AddActorMessage(" + message.actorName + "): type " + describeArg(L, 3) +
+                " is not a message type");
+            return;
+        }
         // Low 32 bits of the truncated time: a negative time becomes a time so
         // far ahead that it is never reached.
         message.time = static_cast<uint32_t>(argInt64(L, 2));

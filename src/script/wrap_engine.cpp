@@ -1,6 +1,7 @@
 #include "script/wrap_engine.h"
 
 #include <Ogre.h>
+#include <OgreCodec.h>
 
 #include "app/Config.h"
 #include "app/GameApp.h"
@@ -122,8 +123,15 @@ int w_CreateEntity(lua_State* L) {
     return guarded(L, "CreateEntity", [&] {
         const std::string name = argText(L, 1);
         const std::string mesh = argText(L, 2);
-        if (scene().hasEntity(name)) {
+        if (findEntity(&scene(), name)) {
             throw std::runtime_error("an entity named " + name + " exists already");
+        }
+        if (mesh.empty()) {
+            throw std::runtime_error("empty mesh name");
+        }
+        if (!Ogre::MeshManager::getSingleton().resourceExists(mesh) &&
+            !Ogre::ResourceGroupManager::getSingleton().resourceExistsInAnyGroup(mesh)) {
+            throw std::runtime_error("no mesh named " + mesh);
         }
         WaitOutsideLimit loading(L);
         scene().createEntity(name, mesh);
@@ -134,6 +142,9 @@ int w_CreateSceneNode(lua_State* L) {
     return guarded(L, "CreateSceneNode", [&] {
         const std::string parentName = argText(L, 1);
         const std::string name = argText(L, 2);
+        if (name.empty()) {
+            throw std::runtime_error("empty scene node name");
+        }
         if (scene().hasSceneNode(name)) {
             throw std::runtime_error("a scene node named " + name + " exists already");
         }
@@ -151,6 +162,10 @@ int w_AttachObject(lua_State* L) {
         Ogre::Entity* entity = findEntity(&scene(), entityName);
         if (!entity) {
             throw std::runtime_error("no entity named " + entityName);
+        }
+        if (entity->isAttached()) {
+            throw std::runtime_error("entity " + entityName + " is attached to " +
+                                     entity->getParentNode()->getName() + " already");
         }
         node.attachObject(entity);
     });
@@ -205,10 +220,17 @@ int w_AddResourceLocation(lua_State* L) {
         const std::string location = argText(L, 2);
         const std::string type = argText(L, 3);
         requireRendering();
+        if (group.empty()) {
+            throw std::runtime_error("empty resource group name");
+        }
         Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
         ensureGlobalResourceGroup(group);
         WaitOutsideLimit loading(L);
-        groups.addResourceLocation(location, type, group, false);
+        try {
+            groups.addResourceLocation(location, type, group, false);
+        } catch (const Ogre::ItemIdentityException&) {
+            throw std::runtime_error("unknown location type '" + type + "' (FileSystem or Zip)");
+        }
         groups.initialiseResourceGroup(group);
     });
 }
@@ -223,10 +245,21 @@ int w_SaveScreenshot(lua_State* L) {
         // drawn once more as it stands, without a swap, and that is saved.
         Ogre::RenderWindow& target = window();
         // A closed or inactive window is not drawn into; it keeps what it has.
+        const std::string file = argText(L, 1);
+        const size_t dot = file.find_last_of('.');
+        std::string format = dot == std::string::npos ? "" : file.substr(dot + 1);
+        Ogre::StringUtil::toLowerCase(format);
+        if (format.empty() || !Ogre::Codec::isCodecRegistered(format)) {
+            throw std::runtime_error(file + ": unknown picture format (use .png)");
+        }
         if (target.isActive() && !target.isClosed()) {
             target.update(false);
         }
-        target.writeContentsToFile(argText(L, 1));
+        try {
+            target.writeContentsToFile(file);
+        } catch (const Ogre::Exception&) {
+            throw std::runtime_error("cannot write " + file);
+        }
     });
 }
 
