@@ -18,6 +18,7 @@
 #include "platform/Power.h"
 #include "platform/Signals.h"
 #include "platform/WindowEvents.h"
+#include "script/ScriptSandbox.h"
 #include "script/ScriptVM.h"
 #include "script/ScriptWatchdog.h"
 #include "sound/CSound.h"
@@ -76,9 +77,13 @@ GameApp::GameApp(const AppOptions& options) {
         setupVM_->executeFile(resourceDir_ + "/setup.lua");
         watchdog_->setLimit(getOptionalFloat(setupVM_.get(), "setup", "scriptlimit",
                                              ScriptWatchdog::kDefaultLimitSeconds));
-        stateVM_ = std::make_unique<ScriptVM>("state", watchdog_.get());
+        sandbox_ = std::make_unique<ScriptSandbox>(
+            getOptionalFloat(setupVM_.get(), "setup", "sandbox", 0.0f) != 0.0f,
+            resourceDir_ + "/..", resourceDir_ + "/setup.lua");
+        setupVM_->setSandbox(sandbox_.get());
+        stateVM_ = std::make_unique<ScriptVM>("state", watchdog_.get(), sandbox_.get());
         stateVM_->open();
-        luaVM_ = std::make_unique<ScriptVM>("lua", watchdog_.get());
+        luaVM_ = std::make_unique<ScriptVM>("lua", watchdog_.get(), sandbox_.get());
         luaVM_->open();
 
         setupRendering();
@@ -149,6 +154,7 @@ void GameApp::teardown() {
     luaVM_.reset();
     stateVM_.reset();
     setupVM_.reset();
+    sandbox_.reset();
     watchdog_.reset();
     states_.clear();
     states_.shrink_to_fit();

@@ -22,6 +22,7 @@ namespace vantor {
 
 class ScriptVM;
 class ScriptWatchdog;
+class ScriptSandbox;
 class CameraController;
 class Simulation;
 class CollisionMgr;
@@ -155,6 +156,7 @@ private:
     std::string resourceDir_;
 
     std::unique_ptr<ScriptWatchdog> watchdog_;  // bounds every call into the three states
+    std::unique_ptr<ScriptSandbox> sandbox_;    // what their scripts reach on disk
     std::unique_ptr<ScriptVM> setupVM_;
     std::unique_ptr<ScriptVM> stateVM_;
     std::unique_ptr<ScriptVM> luaVM_;

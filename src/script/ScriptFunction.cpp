@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "script/ScriptVM.h"
 
@@ -51,6 +52,33 @@ int argInt(lua_State* L, int index) {
 
 int64_t argInt64(lua_State* L, int index) {
     return truncateSaturating<int64_t>(argNumber(L, index));
+}
+
+void checkFilePath(lua_State* L, const std::string& path, ScriptSandbox::Access access) {
+    ScriptVM* vm = ScriptVM::of(L);
+    if (vm && vm->sandbox()) {
+        vm->sandbox()->check(path, access);
+    } else {
+        ScriptSandbox::refuseNulBytes(path);
+    }
+}
+
+std::string argFileName(lua_State* L, int index, ScriptSandbox::Access access) {
+    std::string name = argText(L, index);
+    checkFilePath(L, name, access);
+    return name;
+}
+
+bool isSandboxed(lua_State* L) {
+    ScriptVM* vm = ScriptVM::of(L);
+    return vm && vm->sandbox() && vm->sandbox()->isEnabled();
+}
+
+void checkAddress(lua_State* L, const std::string& address) {
+    ScriptSandbox::refuseNulBytes(address);
+    if (isSandboxed(L) && address.rfind("http://", 0) != 0 && address.rfind("https://", 0) != 0) {
+        throw std::runtime_error(address + " is not an http or https address");
+    }
 }
 
 std::string describeArg(lua_State* L, int index) {

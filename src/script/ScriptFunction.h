@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/Log.h"
+#include "script/ScriptSandbox.h"
 #include "script/ScriptWatchdog.h"
 
 namespace vantor::script {
@@ -37,6 +38,22 @@ int argInt(lua_State* L, int index);
 
 // 64-bit integer argument: the number truncated toward zero, saturating.
 int64_t argInt64(lua_State* L, int index);
+
+// File name argument, for every script function that takes one: a name with
+// a NUL byte is refused, and with the sandbox on so is a path that leaves
+// the game folder (or writes the setup file or the engine). A refusal is
+// thrown in the level's words, so the function logs it and does nothing.
+std::string argFileName(lua_State* L, int index,
+                        ScriptSandbox::Access access = ScriptSandbox::Access::Read);
+// The same checks for a path the function put together (a folder + a name).
+void checkFilePath(lua_State* L, const std::string& path, ScriptSandbox::Access access);
+
+// True when the sandbox is on for the state that runs the function.
+bool isSandboxed(lua_State* L);
+
+// An address for the desktop to open: no NUL bytes; with the sandbox on,
+// only http and https addresses (a local file could be a program).
+void checkAddress(lua_State* L, const std::string& address);
 
 // An argument as a log line shows it: a text in single quotes, anything
 // else by its type ("a function").

@@ -10,6 +10,7 @@
 #include "app/Log.h"
 #include "script/FunctionTable.h"
 #include "script/PatternMatch.h"
+#include "script/ScriptSandbox.h"
 #include "script/ScriptWatchdog.h"
 
 namespace vantor {
@@ -132,8 +133,15 @@ void configureModules(lua_State* L) {
 
 }  // namespace
 
-ScriptVM::ScriptVM(std::string name, ScriptWatchdog* watchdog)
-    : name_(std::move(name)), watchdog_(watchdog) {}
+ScriptVM::ScriptVM(std::string name, ScriptWatchdog* watchdog, const ScriptSandbox* sandbox)
+    : name_(std::move(name)), watchdog_(watchdog), sandbox_(sandbox) {}
+
+void ScriptVM::setSandbox(const ScriptSandbox* sandbox) {
+    sandbox_ = sandbox;
+    if (state_ && sandbox_) {
+        sandbox_->restrict(state_);
+    }
+}
 
 ScriptVM* ScriptVM::of(lua_State* L) {
     void* owner = nullptr;
@@ -166,6 +174,9 @@ void ScriptVM::open() {
     openLibrary(L, luaopen_table, LUA_TABLIBNAME);
     configureModules(L);
     installScriptFunctions(L);
+    if (sandbox_) {
+        sandbox_->restrict(L);
+    }
     state_ = L;
 }
 
@@ -188,7 +199,7 @@ int ScriptVM::executeFile(const std::string& path) {
     ScriptWatchdog::Call call(watchdog_);
     lua_State* L = state_;
     const int top = lua_gettop(L);
-    int status = luaL_loadfile(L, path.c_str());
+    int status = sandbox_ ? sandbox_->loadFile(L, path) : luaL_loadfile(L, path.c_str());
     if (status == 0) {
         status = lua_pcall(L, 0, LUA_MULTRET, 0);
     }
@@ -244,7 +255,8 @@ int ScriptVM::loadStatement(const std::string& code) {
         lua_pop(L, 2);
     }
     // The chunk is named by its own text, so error messages quote the statement.
-    const int status = luaL_loadbuffer(L, code.data(), code.size(), code.c_str());
+    const int status = sandbox_ ? sandbox_->loadBuffer(L, code, code.c_str())
+                                : luaL_loadbuffer(L, code.data(), code.size(), code.c_str());
     if (status == 0 && cacheable) {
         rememberChunk(code);
     }

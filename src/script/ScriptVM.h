@@ -7,6 +7,7 @@
 
 namespace vantor {
 
+class ScriptSandbox;
 class ScriptWatchdog;
 
 // One Lua state with the standard libraries, LUA_PATH and the full table of
@@ -15,7 +16,13 @@ class ScriptVM {
 public:
     // The watchdog (not owned, may be null) bounds every call the engine
     // makes into this state; see ScriptWatchdog.
-    explicit ScriptVM(std::string name, ScriptWatchdog* watchdog = nullptr);
+    explicit ScriptVM(std::string name, ScriptWatchdog* watchdog = nullptr,
+                      const ScriptSandbox* sandbox = nullptr);
+
+    // What the scripts of this state may reach on disk (not owned, may be
+    // null: no sandbox). Restricts the open state at once.
+    void setSandbox(const ScriptSandbox* sandbox);
+    const ScriptSandbox* sandbox() const { return sandbox_; }
     ~ScriptVM();  // closes the state if it is open
     ScriptVM(const ScriptVM&) = delete;
     ScriptVM& operator=(const ScriptVM&) = delete;
@@ -66,6 +73,7 @@ private:
 
     std::string name_;
     ScriptWatchdog* watchdog_ = nullptr;
+    const ScriptSandbox* sandbox_ = nullptr;
     lua_State* state_ = nullptr;
     std::set<std::string> reportedTables_;
     // Registry reference of the table of compiled statements (text ->

@@ -116,7 +116,14 @@ int w_GetSimulationTime(lua_State* L) {
 }
 
 int w_coreLoadLevel(lua_State* L) {
-    return guarded(L, "coreLoadLevel", [&] { app().requestLevel(argText(L, 1)); });
+    return guarded(L, "coreLoadLevel", [&] {
+        const std::string level = argFileName(L, 1);
+        if (isSandboxed(L) && !level.empty()) {
+            checkFilePath(L, app().getSetupString("resourcedir") + level,
+                          ScriptSandbox::Access::Read);
+        }
+        app().requestLevel(level);
+    });
 }
 
 int w_CreateEntity(lua_State* L) {
@@ -217,7 +224,7 @@ int w_AddCompositor(lua_State* L) {
 int w_AddResourceLocation(lua_State* L) {
     return guarded(L, "AddResourceLocation", [&] {
         const std::string group = argText(L, 1);
-        const std::string location = argText(L, 2);
+        const std::string location = argFileName(L, 2);
         const std::string type = argText(L, 3);
         requireRendering();
         if (group.empty()) {
@@ -243,15 +250,15 @@ int w_SaveScreenshot(lua_State* L) {
         // the frame before last, so a screenshot could miss the last changes),
         // and the front buffer cannot be read back everywhere. So the scene is
         // drawn once more as it stands, without a swap, and that is saved.
+        const std::string file = argFileName(L, 1, ScriptSandbox::Access::Write);
         Ogre::RenderWindow& target = window();
-        // A closed or inactive window is not drawn into; it keeps what it has.
-        const std::string file = argText(L, 1);
         const size_t dot = file.find_last_of('.');
         std::string format = dot == std::string::npos ? "" : file.substr(dot + 1);
         Ogre::StringUtil::toLowerCase(format);
         if (format.empty() || !Ogre::Codec::isCodecRegistered(format)) {
             throw std::runtime_error(file + ": unknown picture format (use .png)");
         }
+        // A closed or inactive window is not drawn into; it keeps what it has.
         if (target.isActive() && !target.isClosed()) {
             target.update(false);
         }

@@ -15,6 +15,7 @@ int w_PlayStream(lua_State* L) {
     return guarded(L, "PlayStream", [&] {
         const std::string name = argText(L, 1);
         if (GameApp* app = getApp()) {
+            checkFilePath(L, app->getMusicDir() + name, ScriptSandbox::Access::Read);
             app->playStream(name);
         }
     });
@@ -36,6 +37,9 @@ int w_Play2DSound(lua_State* L) {
             const int volume = argInt(L, 2);
             const bool loop = argFlag(L, 3);
             GameApp* app = getApp();
+            if (app) {
+                checkFilePath(L, app->getMusicDir() + name, ScriptSandbox::Access::Read);
+            }
             const uint32_t channel = app ? app->play2DSound(name, volume, loop) : 0;
             // Scripts see the handle as a signed 32-bit number.
             lua_pushnumber(L, static_cast<lua_Number>(static_cast<int32_t>(channel)));

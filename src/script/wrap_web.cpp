@@ -63,6 +63,7 @@ int w_StartWebBrowser(lua_State* L) {
         if (target.empty()) {
             return;
         }
+        script::checkAddress(L, target);
         if (!platform::openWithDesktop(target)) {
             log("Error: StartWebBrowser: xdg-open could not be started");
         }
@@ -74,7 +75,7 @@ int w_GetUrl(lua_State* L) {
         L, "GetUrl",
         [&] {
             const std::string path = script::argText(L, 1);
-            const std::string fileName = script::argText(L, 2);
+            const std::string fileName = script::argFileName(L, 2, ScriptSandbox::Access::Write);
             const std::string address = web::downloadBase(setupState()) + path;
             script::WaitOutsideLimit downloading(L);
             const platform::DownloadResult result = platform::downloadToFile(address, fileName);
