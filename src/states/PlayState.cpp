@@ -144,6 +144,9 @@ void PlayState::keyPressed(const OIS::KeyEvent& event) {
         states::runScript(ScriptCall(states::kScreenshot).str());
     }
     if (event.key == OIS::KC_ESCAPE) {
+        if (states::escapeEndsGame()) {
+            return;
+        }
         states::runScript(ScriptCall(states::kEscPressed).str());
     }
     states::runScript(states::keyStatement(states::kKeyPressed, event));

@@ -16,6 +16,7 @@
 #include "script/ScriptVM.h"
 #include "states/EditState.h"
 #include "states/PlayState.h"
+#include "states/StateScript.h"
 #include "support/TestGame.h"
 #include "world/Avatar.h"
 #include "world/Simulation.h"
@@ -254,6 +255,46 @@ TEST_F(GameStatesTest, AMissingCallbackIsReportedAndPlayGoesOn) {
     EXPECT_TRUE(app->updateState());
     EXPECT_EQ(app->getCurrentState(), play.get());
     EXPECT_EQ(avatar->getMoveRequest(), V(5, 0, 0));
+}
+
+// A start level that failed to compile defines no callbacks, so Escape could
+// only raise script errors. Escape then ends the game as ShutDown() does; a
+// level that defines either callback keeps Escape, also when it guards its
+// globals with a metatable that raises on unknown names.
+TEST(GameStatesLevel, EscapeEndsOnlyALevelWithoutEscPressedAndKeyPressed) {
+    test::TestGame game(
+        test::TestGame::defaultSetup(),
+        {{"start.lua", "CreateSceneNode('', 'LevelRoot')\nfunction EscPressed(\n"}});
+    GameApp& app = game.start();
+    ASSERT_FALSE(game.logLinesWith("Scripting error").empty());
+    const OIS::KeyEvent escape(nullptr, OIS::KC_ESCAPE, 27);
+    auto ran = [&](const char* name) {
+        lua_State* L = app.getScriptVM("lua")->state();
+        lua_pushstring(L, name);
+        lua_rawget(L, LUA_GLOBALSINDEX);
+        const bool set = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 1);
+        return set;
+    };
+
+    game.run(
+        "setmetatable(_G, { __index = function(_, k) error('undefined ' .. k) end })\n"
+        "function EscPressed() esc = true end");
+    app.getCurrentState()->keyPressed(escape);
+    EXPECT_TRUE(ran("esc"));
+    EXPECT_TRUE(app.isRunning());
+
+    game.run("EscPressed = nil\nfunction KeyPressed(code) key = code end");
+    app.getCurrentState()->keyPressed(escape);
+    EXPECT_TRUE(ran("key"));
+    EXPECT_TRUE(app.isRunning());
+
+    game.run("KeyPressed = nil");
+    const size_t errors = game.logLinesWith("Scripting error").size();
+    app.getCurrentState()->keyPressed(escape);
+    EXPECT_FALSE(app.isRunning());
+    EXPECT_EQ(game.logLinesWith("Scripting error").size(), errors);
+    EXPECT_EQ(game.logLinesWith(states::kEscapeEndsGame).size(), 1u);
 }
 
 TEST(GameStatesLevel, PlayWithoutAvatarOrFollowPointKeepsTheCameraFree) {
