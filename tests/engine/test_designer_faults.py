@@ -3,6 +3,7 @@ level or folder that showed it."""
 import os
 import shutil
 import tempfile
+import time
 
 import harness
 from harness import Game
@@ -45,6 +46,24 @@ def test_files_an_earlier_run_left_in_the_game_folder_reach_no_test():
             assert game.wait() == 0
     finally:
         shutil.rmtree(played, ignore_errors=True)
+
+
+def test_a_level_that_allows_editing_starts_in_the_play_state():
+    # KeyReleased reaches the level only in the play state.
+    level = LEVEL_START + (
+        "CreateSceneNode('LevelRoot', '_AVATAR')\n"
+        "CreateSceneNode('LevelRoot', '_FollowCamera1')\n"
+        "Level = { editstateallowed = '1' }\n"
+        "function KeyPressed(code) LogText('pressed ' .. code) end\n"
+        "function KeyReleased(code) LogText('released ' .. code) end\n")
+    with Game(levels={"start.lua": level}) as game:
+        game.start()
+        game.wait_for_log("LoadLevel(start.lua) end at: ")
+        game.xdotool("windowfocus", "--sync", game.window())
+        time.sleep(0.5)
+        game.xdotool("key", "w")
+        game.wait_for_log("pressed 17")
+        game.wait_for_log("released 17", 5)
 
 
 if __name__ == "__main__":
