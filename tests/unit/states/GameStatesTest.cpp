@@ -77,6 +77,14 @@ protected:
         return text;
     }
 
+    float number(const char* global) {
+        lua_State* L = app->getScriptVM("lua")->state();
+        lua_getglobal(L, global);
+        const float value = static_cast<float>(lua_tonumber(L, -1));
+        lua_pop(L, 1);
+        return value;
+    }
+
     void moveMouse(int x, int y, int z) {
         OIS::MouseState state;
         state.X.rel = x;
@@ -219,6 +227,11 @@ TEST_F(GameStatesTest, TheMouseFliesTheEditCameraAndPlayPutsItBack) {
     yawed.normalise();
     moveMouse(0, 0, 100);  // two units along the camera's own z axis
     EXPECT_TRUE(camera->getPosition().positionEquals(yawed * V(0, 0, 2), 1e-4f));
+    // Scripts see where the camera is, not where its carrier is.
+    app->getCamera()->getCameraNode()->setPosition(10, 20, 30);
+    game.run("x, y, z = GetPosition('camera', 1)");
+    EXPECT_TRUE(V(number("x"), number("y"), number("z"))
+                    .positionEquals(V(10, 20, 30) + yawed * V(0, 0, 2), 1e-4f));
 
     held = {OIS::KC_UP};
     app->updateState();
