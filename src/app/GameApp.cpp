@@ -212,10 +212,9 @@ void GameApp::shutDown(bool restart) {
 }
 
 void GameApp::requestLevel(const std::string& name) {
-    // An empty name asks for nothing; it does not cancel an earlier request.
-    if (!name.empty()) {
-        pendingLevel_ = name;
-    }
+    // The last request of a frame wins: an empty name asks for no load and so
+    // cancels an earlier request of the same frame.
+    pendingLevel_ = name;
 }
 
 uint32_t GameApp::getTime() {

@@ -64,6 +64,8 @@ public:
     void frame();
 
     void shutDown(bool restart);
+    // Records the level the frame loop loads after this frame's ticks. The
+    // last request of a frame wins; the empty name asks for no load.
     void requestLevel(const std::string& name);
     // Tears the current level down and runs the named level file; an empty
     // name reloads the current level. Never call from inside a script call:

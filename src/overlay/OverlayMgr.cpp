@@ -109,6 +109,7 @@ void OverlayMgr::addElement(const std::string& name) {
     // An element inside another container moves out of it: OGRE cannot keep
     // an element both in a container and at the top of an overlay.
     if (Ogre::OverlayContainer* parent = container->getParent()) {
+        formerParents_[name] = parent->getName();
         parent->removeChild(name);
     }
     gameOverlay_->add2D(container);
@@ -223,6 +224,21 @@ Ogre::OverlayElement* OverlayMgr::findElement(const char* function, const std::s
 }
 
 void OverlayMgr::returnHome(Ogre::OverlayContainer* container) {
+    const auto former = formerParents_.find(container->getName());
+    if (former != formerParents_.end()) {
+        const std::string parentName = former->second;
+        formerParents_.erase(former);
+        Ogre::OverlayElement* parent = overlayManager_->hasOverlayElement(parentName)
+                                           ? overlayManager_->getOverlayElement(parentName)
+                                           : nullptr;
+        if (parent && parent->isContainer()) {
+            auto* home = static_cast<Ogre::OverlayContainer*>(parent);
+            if (home->getChildren().count(container->getName()) == 0) {
+                home->addChild(container);
+            }
+            return;
+        }
+    }
     Ogre::Overlay* home = nullptr;
     auto overlays = overlayManager_->getOverlayIterator();
     while (overlays.hasMoreElements() && !home) {

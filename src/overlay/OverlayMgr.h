@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,16 +67,20 @@ private:
     // The named element, or null after logging a line that names `function`.
     Ogre::OverlayElement* findElement(const char* function, const std::string& name);
     bool isAttached(const Ogre::OverlayContainer* container) const;
-    // After a container leaves the game overlay: points it back at the overlay
-    // whose list still holds it (its own, from the overlay scripts), or at
-    // none. A container destroys itself out of the overlay it points at, so a
-    // stale pointer to the game overlay, or to nothing while its own overlay
-    // still lists it, would leave a dangling pointer at shutdown.
+    // After a container leaves the game overlay: puts it back into the
+    // container that held it before addElement, or else points it back at the
+    // overlay whose list still holds it (its own, from the overlay scripts),
+    // or at none. A container destroys itself out of the overlay it points
+    // at, so a stale pointer to the game overlay, or to nothing while its own
+    // overlay still lists it, would leave a dangling pointer at shutdown.
     void returnHome(Ogre::OverlayContainer* container);
 
     int panelCounter_ = 0;
     std::vector<std::unique_ptr<OverlayPanel>> overlays_;  // creation order
-    Ogre::Overlay* gameOverlay_ = nullptr;                 // owned by OGRE's overlay manager
+    // Attached containers taken out of a parent container: their name, and
+    // the parent's (looked up again on return, as the parent may be gone).
+    std::map<std::string, std::string> formerParents_;
+    Ogre::Overlay* gameOverlay_ = nullptr;  // owned by OGRE's overlay manager
     Ogre::FontManager* fontManager_ = nullptr;
     Ogre::OverlayManager* overlayManager_ = nullptr;
 };

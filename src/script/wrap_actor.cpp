@@ -122,11 +122,17 @@ int w_GetPosition(lua_State* L) {
                     log("Error: GetPosition: no camera named camera");
                     return pushZeroVector(L);
                 }
-                // The camera sits at its carrier node's origin; read the node
-                // fresh, as the follow step moves it between frames.
+                // The edit state flies the camera relative to its carrier
+                // node; read the node fresh, as the follow step moves it
+                // between frames.
                 Ogre::Camera* camera = sceneMgr->getCamera(name);
                 if (const Ogre::Node* carrier = camera->getParentNode()) {
-                    return pushVector(L, worldTransform(carrier).position);
+                    const WorldTransform at = worldTransform(carrier);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+                    const Ogre::Vector3 offset = camera->getPosition();
+#pragma GCC diagnostic pop
+                    return pushVector(L, at.position + at.orientation * (at.scale * offset));
                 }
                 return pushVector(L, camera->getRealPosition());
             }

@@ -83,6 +83,9 @@ void EditState::keyPressed(const OIS::KeyEvent& event) {
         states::runScript(ScriptCall(states::kScreenshot).str());
     }
     if (event.key == OIS::KC_ESCAPE) {
+        if (states::escapeEndsGame()) {
+            return;
+        }
         states::runScript(ScriptCall(states::kEscPressed).str());
     }
     if (event.key == OIS::KC_RETURN) {

@@ -127,7 +127,13 @@ bool PlayState::update() {
     return false;
 }
 
-void PlayState::mouseMoved(const OIS::MouseEvent&) {
+void PlayState::mouseMoved(const OIS::MouseEvent& event) {
+    // OIS reports the pointer once as the window comes up, without any
+    // motion; only a real movement means the player reached for the mouse.
+    const OIS::MouseState& state = event.state;
+    if (state.X.rel == 0 && state.Y.rel == 0 && state.Z.rel == 0) {
+        return;
+    }
     GameApp* app = getApp();
     if (!app) {
         return;
@@ -144,6 +150,9 @@ void PlayState::keyPressed(const OIS::KeyEvent& event) {
         states::runScript(ScriptCall(states::kScreenshot).str());
     }
     if (event.key == OIS::KC_ESCAPE) {
+        if (states::escapeEndsGame()) {
+            return;
+        }
         states::runScript(ScriptCall(states::kEscPressed).str());
     }
     states::runScript(states::keyStatement(states::kKeyPressed, event));

@@ -1,6 +1,10 @@
 #include "states/StateScript.h"
 
+#include <lauxlib.h>
+#include <lua.h>
+
 #include "app/GameApp.h"
+#include "app/Log.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 
@@ -20,6 +24,40 @@ void runScript(const std::string& statement) {
             vm->executeString(statement);
         }
     }
+}
+
+namespace {
+
+// Whether the state's globals hold something callable under `name`. The
+// lookup is raw: a level may guard its globals with a metatable whose __index
+// raises for unknown names, and nothing here may raise.
+bool definesFunction(lua_State* L, const char* name) {
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    bool callable = lua_isfunction(L, -1);
+    if (!callable && luaL_getmetafield(L, -1, "__call")) {
+        lua_pop(L, 1);
+        callable = true;
+    }
+    lua_pop(L, 1);
+    return callable;
+}
+
+}  // namespace
+
+bool escapeEndsGame() {
+    GameApp* app = getApp();
+    if (!app) {
+        return false;
+    }
+    ScriptVM* vm = app->getScriptVM("lua");
+    lua_State* L = vm ? vm->state() : nullptr;
+    if (L && (definesFunction(L, kEscPressed) || definesFunction(L, kKeyPressed))) {
+        return false;
+    }
+    log(kEscapeEndsGame);
+    app->shutDown(false);
+    return true;
 }
 
 std::string keyStatement(const char* function, const OIS::KeyEvent& event) {

@@ -79,9 +79,13 @@ class Game:
 
     def __init__(self, setup=None, levels=None):
         self.root = tempfile.mkdtemp(prefix="vantor-engine-")
-        shutil.copytree(os.path.join(GAME_DIR, "bin"), os.path.join(self.root, "bin"))
-        shutil.copytree(os.path.join(GAME_DIR, "Resource"), os.path.join(self.root, "Resource"))
         self.bin = os.path.join(self.root, "bin")
+        # The build puts only the engine into bin/; anything else there was
+        # written by an earlier run of the build's folder (the demo's
+        # Ogre.log, screenshots, downloads) and must not reach a test.
+        os.makedirs(self.bin)
+        shutil.copy2(os.path.join(GAME_DIR, "bin", "vantor"), self.bin)
+        shutil.copytree(os.path.join(GAME_DIR, "Resource"), os.path.join(self.root, "Resource"))
         self.proc = None
         self.stderr_path = os.path.join(self.root, "stderr.txt")
         keys = dict(DEFAULT_SETUP)
@@ -132,6 +136,12 @@ class Game:
         # (the sanitizer run keeps plug-ins loaded at exit this way).
         if os.environ.get("VANTOR_ENGINE_PRELOAD"):
             environment["LD_PRELOAD"] = os.environ["VANTOR_ENGINE_PRELOAD"]
+        # The engine starts its log afresh, but only once it is up: until then
+        # a wait would match the lines of this folder's previous run.
+        try:
+            os.remove(os.path.join(self.bin, "Ogre.log"))
+        except FileNotFoundError:
+            pass
         self.stderr = open(self.stderr_path, "w")
         self.proc = subprocess.Popen([os.path.join(self.bin, "vantor")], cwd=self.bin,
                                      env=environment, stdout=subprocess.DEVNULL,

@@ -206,11 +206,22 @@ TEST_F(OverlayMgrTest, ElementsAttachOnceAndClearDetachesThem) {
     overlays->removeElement("HudBox");
     EXPECT_FALSE(attached("HudBox"));
 
-    // A nested container moves out of its parent instead of being in two places.
-    overlays->addElement("HudInner");
-    EXPECT_TRUE(attached("HudInner"));
-    EXPECT_EQ(nullptr, inner->getParent());
-    EXPECT_TRUE(box->getChildren().empty());
+    // A nested container moves out of its parent instead of being in two
+    // places, and goes back into it when it is removed or cleared away.
+    for (bool cleared : {false, true}) {
+        overlays->addElement("HudInner");
+        EXPECT_TRUE(attached("HudInner"));
+        EXPECT_EQ(nullptr, inner->getParent());
+        EXPECT_TRUE(box->getChildren().empty());
+        if (cleared) {
+            overlays->clear();
+        } else {
+            overlays->removeElement("HudInner");
+        }
+        EXPECT_FALSE(attached("HudInner"));
+        EXPECT_EQ(box, inner->getParent()) << cleared;
+        EXPECT_EQ(1u, box->getChildren().count("HudInner"));
+    }
 
     // Only containers can be attached.
     overlays->addElement("HudText");

@@ -16,6 +16,7 @@
 #include "script/ScriptVM.h"
 #include "states/EditState.h"
 #include "states/PlayState.h"
+#include "states/StateScript.h"
 #include "support/TestGame.h"
 #include "world/Avatar.h"
 #include "world/Simulation.h"
@@ -74,6 +75,14 @@ protected:
         lua_pop(L, 1);
         game.run("ev = ''");
         return text;
+    }
+
+    float number(const char* global) {
+        lua_State* L = app->getScriptVM("lua")->state();
+        lua_getglobal(L, global);
+        const float value = static_cast<float>(lua_tonumber(L, -1));
+        lua_pop(L, 1);
+        return value;
     }
 
     void moveMouse(int x, int y, int z) {
@@ -218,6 +227,11 @@ TEST_F(GameStatesTest, TheMouseFliesTheEditCameraAndPlayPutsItBack) {
     yawed.normalise();
     moveMouse(0, 0, 100);  // two units along the camera's own z axis
     EXPECT_TRUE(camera->getPosition().positionEquals(yawed * V(0, 0, 2), 1e-4f));
+    // Scripts see where the camera is, not where its carrier is.
+    app->getCamera()->getCameraNode()->setPosition(10, 20, 30);
+    game.run("x, y, z = GetPosition('camera', 1)");
+    EXPECT_TRUE(V(number("x"), number("y"), number("z"))
+                    .positionEquals(V(10, 20, 30) + yawed * V(0, 0, 2), 1e-4f));
 
     held = {OIS::KC_UP};
     app->updateState();
@@ -254,6 +268,35 @@ TEST_F(GameStatesTest, AMissingCallbackIsReportedAndPlayGoesOn) {
     EXPECT_TRUE(app->updateState());
     EXPECT_EQ(app->getCurrentState(), play.get());
     EXPECT_EQ(avatar->getMoveRequest(), V(5, 0, 0));
+}
+
+// A start level that failed to compile defines no callbacks, so Escape could
+// only raise script errors. Escape then ends the game as ShutDown() does; a
+// level that defines either callback keeps Escape, also when it guards its
+// globals with a metatable that raises on unknown names.
+TEST(GameStatesLevel, EscapeEndsOnlyALevelWithoutEscPressedAndKeyPressed) {
+    test::TestGame game(
+        test::TestGame::defaultSetup(),
+        {{"start.lua", "CreateSceneNode('', 'LevelRoot')\nfunction EscPressed(\n"}});
+    GameApp& app = game.start();
+    ASSERT_FALSE(game.logLinesWith("Scripting error").empty());
+    const OIS::KeyEvent escape(nullptr, OIS::KC_ESCAPE, 27);
+
+    game.run(
+        "setmetatable(_G, { __index = function(_, k) error('undefined ' .. k) end })\n"
+        "function EscPressed() LogText('EscPressed ran') end");
+    app.getCurrentState()->keyPressed(escape);
+    game.run("EscPressed = nil\nfunction KeyPressed(code) LogText('KeyPressed ran') end");
+    app.getCurrentState()->keyPressed(escape);
+    EXPECT_EQ(game.logLinesWith("Pressed ran").size(), 2u);
+    EXPECT_TRUE(app.isRunning());
+
+    game.run("KeyPressed = nil");
+    const size_t errors = game.logLinesWith("Scripting error").size();
+    app.getCurrentState()->keyPressed(escape);
+    EXPECT_FALSE(app.isRunning());
+    EXPECT_EQ(game.logLinesWith("Scripting error").size(), errors);
+    EXPECT_EQ(game.logLinesWith(states::kEscapeEndsGame).size(), 1u);
 }
 
 TEST(GameStatesLevel, PlayWithoutAvatarOrFollowPointKeepsTheCameraFree) {
