@@ -75,9 +75,7 @@ int w_AddActorMessage(lua_State* L) {
             log(kNoSuchActor + message.actorName);
             return;
         }
-        // Low 32 bits of the truncated time: a negative time becomes a time so
-        // far ahead that it is never reached.
-        message.time = static_cast<uint32_t>(argInt64(L, 2));
+        message.time = deliveryTime(argInt64(L, 2));
         message.type = argInt(L, 3);
         message.word1 = argText(L, 4);
         message.word2 = argText(L, 5);

@@ -151,25 +151,35 @@ TEST_F(SimulationClockTest, TicksPerFrameAreBoundedAndLoggedOnce) {
 
 TEST_F(SimulationClockTest, MessagesArriveInTheFirstTickAtOrAfterTheirTime) {
     run("AddActor('door')");
-    run("AddActorMessage('door', 30, 7, 'at30 = 1')");
-    run("AddActorMessage('door', 99.9, 7, 'at99 = 1')");
-    ASSERT_EQ(2u, sim->getMessages().size());
-    EXPECT_EQ(99u, sim->getMessages()[1].time);
-
-    // A frame runs ticks while the simulation is not ahead of the clock.
-    clock.advance(19);
-    EXPECT_EQ((std::vector<uint32_t>{20}), frameTicks());
-    EXPECT_EQ("(nil)", text("at30"));
-    clock.advance(1);
-    EXPECT_EQ((std::vector<uint32_t>{40}), frameTicks());
-    EXPECT_EQ("1", text("at30"));
-    clock.advance(59);
-    EXPECT_EQ((std::vector<uint32_t>{60, 80}), frameTicks());
-    EXPECT_EQ("(nil)", text("at99"));
-    clock.advance(1);
-    EXPECT_EQ((std::vector<uint32_t>{100}), frameTicks());
-    EXPECT_EQ("1", text("at99"));
+    // Each records the simulation time of the tick that delivers it: a message
+    // due exactly at a tick's time arrives in that tick, not the next.
+    run("AddActorMessage('door', 30, 7, 'at30 = GetSimulationTime()')");
+    run("AddActorMessage('door', 60, 7, 'at60 = GetSimulationTime()')");
+    run("AddActorMessage('door', 99.9, 7, 'at99 = GetSimulationTime()')");
+    ASSERT_EQ(3u, sim->getMessages().size());
+    EXPECT_EQ(99u, sim->getMessages()[2].time);
+    clock.advance(200);
+    frameTicks();
+    EXPECT_EQ(40, number("at30"));
+    EXPECT_EQ(60, number("at60"));
+    EXPECT_EQ(100, number("at99"));
     EXPECT_TRUE(sim->getMessages().empty());
+}
+
+TEST(SimulationLevelStart, MessageDueAtZeroArrivesBeforeTheFirstFrame) {
+    test::TestGame game(test::TestGame::defaultSetup("level.lua"),
+                        {{"level.lua",
+                          "AddActor('door')\n"
+                          "AddActorMessage('door', 0, 7, 'atZero = GetSimulationTime()')\n"
+                          "AddActorMessage('door', 20, 7, 'at20 = GetSimulationTime()')\n"}});
+    GameApp& app = game.start();
+    lua_State* L = app.getScriptVM("lua")->state();
+    lua_getglobal(L, "atZero");
+    lua_getglobal(L, "at20");
+    EXPECT_TRUE(lua_isnumber(L, -2));
+    EXPECT_EQ(0, lua_tonumber(L, -2));
+    EXPECT_TRUE(lua_isnil(L, -1));  // the next one waits for the tick to 20
+    lua_pop(L, 2);
 }
 
 TEST_F(SimulationClockTest, SameTickDeliversInInsertionOrder) {
@@ -199,13 +209,16 @@ TEST_F(SimulationClockTest, ScriptMessageAddingDueMessageGetsItTheSameTick) {
 
 TEST_F(SimulationClockTest, NegativeTimeIsNeverDelivered) {
     run("AddActor('door')");
+    // Far in the past too: the low 32 bits of -2^32 or of a saturated -1e20 are 0.
     run("AddActorMessage('door', -1, 7, 'never = 1')");
-    ASSERT_EQ(1u, sim->getMessages().size());
+    run("AddActorMessage('door', -4294967296, 7, 'never = 2')");
+    run("AddActorMessage('door', -1e20, 7, 'never = 3')");
+    ASSERT_EQ(3u, sim->getMessages().size());
     EXPECT_EQ(0xFFFFFFFFu, sim->getMessages()[0].time);
     app->fastForward(9000);
     frameTicks();
     EXPECT_EQ("(nil)", text("never"));
-    EXPECT_EQ(1u, sim->getMessages().size());
+    EXPECT_EQ(3u, sim->getMessages().size());
 }
 
 TEST_F(SimulationClockTest, MessageForUnknownActorIsNotQueued) {
