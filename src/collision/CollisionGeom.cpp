@@ -3,6 +3,7 @@
 #include <OgreSceneNode.h>
 
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "collision/CollisionMesh.h"
 
 namespace vantor {
@@ -30,8 +31,11 @@ void CollisionGeom::update() {
         log(kUpdateWithoutNode);
         return;
     }
-    const Ogre::Vector3& position = node_->_getDerivedPosition();
-    const Ogre::Quaternion& orientation = node_->_getDerivedOrientation();
+    // Composed afresh from the ancestors: OGRE's cached world transform of a
+    // node below a moved parent is refreshed only when a frame is drawn.
+    const WorldTransform world = worldTransform(node_);
+    const Ogre::Vector3& position = world.position;
+    const Ogre::Quaternion& orientation = world.orientation;
     dGeomSetPosition(geom_, position.x, position.y, position.z);
     const dQuaternion q = {orientation.w, orientation.x, orientation.y, orientation.z};
     dGeomSetQuaternion(geom_, q);

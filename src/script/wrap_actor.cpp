@@ -10,10 +10,10 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "world/ActorMessage.h"
-#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor::script {

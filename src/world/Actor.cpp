@@ -18,11 +18,11 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "app/SceneLookup.h"
 #include "collision/CollisionGeom.h"
 #include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
-#include "world/NodeTransform.h"
 
 namespace vantor {
 

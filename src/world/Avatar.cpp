@@ -11,13 +11,13 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "app/SceneLookup.h"
 #include "collision/CollisionMgr.h"
 #include "collision/OdeRuntime.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "world/Actor.h"
-#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor {

@@ -1,10 +1,10 @@
 #include <Ogre.h>
 #include <gtest/gtest.h>
 
+#include "app/NodeTransform.h"
 #include "support/HeadlessOgre.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
-#include "world/NodeTransform.h"
 
 namespace vantor {
 namespace {

@@ -14,6 +14,7 @@
 
 #include "app/GameApp.h"
 #include "collision/CollisionMgr.h"
+#include "collision/TestMeshes.h"
 #include "platform/Clock.h"
 #include "script/ScriptVM.h"
 #include "script/wrap_actor.h"
@@ -294,6 +295,32 @@ TEST_F(SimulationClockTest, CollisionCallbacksRunWhileGeometryTouches) {
     // Removing the actor removes its geometry.
     run("RemoveActor('wall')");
     EXPECT_EQ(nullptr, app->getCollisionMgr()->getGeom("wall"));
+}
+
+TEST_F(SimulationClockTest, GeometryBelowAMovingParentIsWhereTheParentIsNow) {
+    // A lift with a flag on it; no frame is drawn between the ticks, so OGRE's
+    // cached world transforms keep the flag where the lift started. "Flag" is
+    // updated before "Lift" in the name order.
+    test::makeBoxMesh("flag.mesh", Vector3(-0.5f, 0, -0.5f), Vector3(0.5f, 1, 0.5f));
+    app->getCollisionMgr()->createSpace("Flags", "");
+    run("AddActor('Lift'); AddActor('Flag')");
+    run("AddActorMessage('Lift', 0, 0, 'LevelRoot')");
+    run("AddActorMessage('Flag', 0, 0, 'Lift')");
+    run("AddActorMessage('Flag', 0, 4, 'flag.mesh', 'Flags')");
+    run("AddActorMessage('Lift', 0, 5, '', '', 0, 50, 0)");  // 1 unit up per tick
+    auto topOfFlag = [&] {
+        run("hx, hy, hz, hit = RayTest('Flags', 0, 100, 0, 0, -1, 0, 200)");
+        EXPECT_EQ("Flag", text("hit"));
+        return number("hy");
+    };
+    clock.advance(99);  // ticks to 20 .. 100 in one frame
+    EXPECT_EQ(5u, frameTicks().size());
+    EXPECT_NEAR(6.0, topOfFlag(), 1e-4);
+    // A script moves the lift: the next tick's geometry has it where it is.
+    run("AddActorMessage('Lift', 0, 5, '', '', 0, 0, 0); SetPosition('Lift', 0, 20, 0)");
+    clock.advance(20);
+    frameTicks();
+    EXPECT_NEAR(21.0, topOfFlag(), 1e-4);
 }
 
 TEST_F(SimulationClockTest, SceneNodeFunctions) {

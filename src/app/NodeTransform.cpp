@@ -1,4 +1,4 @@
-#include "world/NodeTransform.h"
+#include "app/NodeTransform.h"
 
 #include <OgreNode.h>
 
