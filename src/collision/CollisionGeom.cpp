@@ -5,6 +5,7 @@
 #include "app/Log.h"
 #include "app/NodeTransform.h"
 #include "collision/CollisionMesh.h"
+#include "collision/CollisionMgr.h"
 
 namespace vantor {
 
@@ -12,8 +13,8 @@ namespace {
 const char* const kUpdateWithoutNode = "ERROR. Update called on geom with no scenenode associated";
 }
 
-CollisionGeom::CollisionGeom(const CollisionMesh& mesh)
-    : geom_(dCreateTriMesh(nullptr, mesh.data(), nullptr, nullptr, nullptr)) {
+CollisionGeom::CollisionGeom(const CollisionMesh& mesh, CollisionMgr* manager)
+    : geom_(dCreateTriMesh(nullptr, mesh.data(), nullptr, nullptr, nullptr)), manager_(manager) {
     dGeomSetData(geom_, nullptr);
 }
 
@@ -34,11 +35,25 @@ void CollisionGeom::update() {
     // Composed afresh from the ancestors: OGRE's cached world transform of a
     // node below a moved parent is refreshed only when a frame is drawn.
     const WorldTransform world = worldTransform(node_);
-    const Ogre::Vector3& position = world.position;
-    const Ogre::Quaternion& orientation = world.orientation;
+    if (manager_ && manager_->isWalking()) {
+        // ODE aborts on moving a geom of a space it is walking.
+        const Ogre::Vector3 position = world.position;
+        const Ogre::Quaternion orientation = world.orientation;
+        manager_->afterWalk([this, position, orientation] { place(position, orientation); });
+        return;
+    }
+    place(world.position, world.orientation);
+}
+
+void CollisionGeom::place(const Ogre::Vector3& position, const Ogre::Quaternion& orientation) {
     dGeomSetPosition(geom_, position.x, position.y, position.z);
     const dQuaternion q = {orientation.w, orientation.x, orientation.y, orientation.z};
     dGeomSetQuaternion(geom_, q);
+}
+
+void CollisionGeom::retire() {
+    dGeomDisable(geom_);
+    setNode(nullptr);
 }
 
 }  // namespace vantor

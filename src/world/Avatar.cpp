@@ -196,6 +196,7 @@ Avatar::LevelLinks Avatar::findLevelLinks() {
     }
     GameApp* app = getApp();
     CollisionMgr* collision = app ? app->getCollisionMgr() : nullptr;
+    links.collision = collision;
     CollisionSpace* solid = collision ? collision->getSpace(kSolid) : nullptr;
     links.solid = solid ? solid->space() : nullptr;
     if (!links.solid) {
@@ -229,10 +230,11 @@ void Avatar::step(float dt) {
     groundName_.clear();
     if (links.solid) {
         groundThreshold_ = p.y - kGroundMargin;
-        dSpaceCollide2(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
-                       &Avatar::nearCallback);
+        links.collision->collide(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
+                                 &Avatar::nearCallback);
     }
     updateGround(links.levelRoot);
+    runHeldEvents();
 
     dWorldStep(world_, dt);
     dJointGroupEmpty(contactGroup_);
@@ -251,8 +253,13 @@ void Avatar::step(float dt) {
         walkVelocity_ *= achievedSpeed / walkSpeed;
     }
 
-    const Ogre::Quaternion heading = applyHeading(links.rot1);
-    // A script run during this step may have removed the actor.
+    // Scripts run during this step may have removed the actor, or "ROT1" if
+    // it is an actor's node.
+    Ogre::SceneNode* rot1 = findSceneNode(sceneMgr_, kRot1);
+    if (!rot1) {
+        return;
+    }
+    const Ogre::Quaternion heading = applyHeading(rot1);
     if (Actor* actor = simulation_.findActor(kAvatarName)) {
         if (actor->getNode()) {
             actor->setPosition("", centre);
@@ -417,7 +424,8 @@ void Avatar::collide(dGeomID level, dGeomID own) {
             const std::string depth =
                 Ogre::StringConverter::toString(static_cast<float>(contact.geom.depth));
             log(kBumpLog + depth);
-            runScript(ScriptCall(kBumped).real(static_cast<float>(contact.geom.depth)).str());
+            heldEvents_.push_back(
+                ScriptCall(kBumped).real(static_cast<float>(contact.geom.depth)).str());
             lastBumpTime_ = now;
         }
     }
@@ -470,6 +478,14 @@ void Avatar::updateGround(Ogre::SceneNode* levelRoot) {
     }
     if (actor) {
         actor->attachTo(groundName_, kKeep);
+    }
+}
+
+void Avatar::runHeldEvents() {
+    std::vector<std::string> events;
+    events.swap(heldEvents_);
+    for (const std::string& statement : events) {
+        runScript(statement);
     }
 }
 

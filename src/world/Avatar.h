@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Ogre {
 class SceneManager;
@@ -13,6 +14,7 @@ class SceneNode;
 
 namespace vantor {
 
+class CollisionMgr;
 class Simulation;
 
 // Set by scripts (SetAvatarState) and by ground tracking. Values outside 0..3
@@ -82,6 +84,7 @@ private:
         Ogre::SceneNode* avatarNode = nullptr;
         Ogre::SceneNode* rot1 = nullptr;
         Ogre::SceneNode* levelRoot = nullptr;
+        CollisionMgr* collision = nullptr;
         dSpaceID solid = nullptr;
     };
     LevelLinks findLevelLinks();
@@ -95,6 +98,8 @@ private:
     void collide(dGeomID level, dGeomID own);
     void updateGround(Ogre::SceneNode* levelRoot);
     void runScript(const std::string& statement);
+    // Runs the statements held back during the collision pass.
+    void runHeldEvents();
 
     Simulation& simulation_;
     Ogre::SceneManager* sceneMgr_;
@@ -123,6 +128,9 @@ private:
     // Node y under which a contact counts as ground, for the current collision.
     float groundThreshold_ = 0.0f;
     float bestGroundY_ = 0.0f;
+    // Event statements of the collision pass, run once the pass is over: a
+    // script run inside it could change the space being walked.
+    std::vector<std::string> heldEvents_;
     // Bits of the missing level objects already logged for this level.
     unsigned reportedMissing_ = 0;
 };
