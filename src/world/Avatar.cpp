@@ -228,11 +228,13 @@ void Avatar::step(float dt) {
     applyControl(applyHeading(links.rot1));
 
     groundName_.clear();
+    stepContactCount_ = 0;
     if (links.solid) {
         groundThreshold_ = p.y - kGroundMargin;
         links.collision->collide(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
                                  &Avatar::nearCallback);
     }
+    createContactJoints();
     updateGround(links.levelRoot);
     runHeldEvents();
 
@@ -387,8 +389,7 @@ void Avatar::nearCallback(void* data, dGeomID o1, dGeomID o2) {
 
 void Avatar::collide(dGeomID level, dGeomID own) {
     float best = kNoGround;
-    const dBodyID b1 = dGeomGetBody(level);
-    const dBodyID b2 = dGeomGetBody(own);
+    const dBodyID levelBody = dGeomGetBody(level);
 
     dContact contacts[kMaxContacts];
     for (dContact& contact : contacts) {
@@ -411,8 +412,7 @@ void Avatar::collide(dGeomID level, dGeomID own) {
         if (!usableContact(contact.geom)) {
             continue;
         }
-        dJointID joint = dJointCreateContact(world_, contactGroup_, &contact);
-        dJointAttach(joint, b1, b2);
+        keepContact(contact, levelBody);
 
         const float y = static_cast<float>(contact.geom.pos[1]);
         if (y < best && y < groundThreshold_) {
@@ -431,6 +431,30 @@ void Avatar::collide(dGeomID level, dGeomID own) {
     }
     if (ground) {
         groundName_ = ground->getName();
+    }
+}
+
+void Avatar::keepContact(const dContact& contact, dBodyID levelBody) {
+    if (stepContactCount_ < kMaxStepContacts) {
+        stepContacts_[stepContactCount_++] = {contact, levelBody};
+        return;
+    }
+    StepContact* shallowest = &stepContacts_[0];
+    for (StepContact& kept : stepContacts_) {
+        if (kept.contact.geom.depth < shallowest->contact.geom.depth) {
+            shallowest = &kept;
+        }
+    }
+    if (contact.geom.depth > shallowest->contact.geom.depth) {
+        *shallowest = {contact, levelBody};
+    }
+}
+
+void Avatar::createContactJoints() {
+    for (int i = 0; i < stepContactCount_; ++i) {
+        const StepContact& kept = stepContacts_[i];
+        dJointID joint = dJointCreateContact(world_, contactGroup_, &kept.contact);
+        dJointAttach(joint, kept.levelBody, body_);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <OgreVector.h>
 #include <ode/ode.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,6 +38,11 @@ public:
     // Physics steps a tick runs, and the length of each in seconds.
     static constexpr int kStepsPerTick = 3;
     static constexpr float kStepSeconds = 1.0f / 150.0f;
+    // Contacts one step hands to ODE at most, over all the geometry touched
+    // (the deepest are kept). Each adds rows to the step's solver, whose cost
+    // grows with the cube of their number, and every touching solid gives up
+    // to 15: a pile of overlapping solids would freeze the step.
+    static constexpr int kMaxStepContacts = 15;
 
     // simulation (not owned) gives the actor registry and the simulation
     // clock; sceneMgr (not owned) holds the level's nodes. Both outlive the
@@ -77,6 +83,8 @@ public:
     // World position of the body's origin (the sphere's bottom, before offset).
     Ogre::Vector3 getBodyPosition() const;
     dBodyID getBody() const { return body_; }
+    // Contacts handed to ODE in the last step.
+    int getStepContacts() const { return stepContactCount_; }
 
 private:
     // Level objects a step needs; null members are missing.
@@ -96,6 +104,10 @@ private:
     void applyControl(const Ogre::Quaternion& heading);
     static void nearCallback(void* data, dGeomID o1, dGeomID o2);
     void collide(dGeomID level, dGeomID own);
+    // Keeps the contact for this step's world step if it is among the
+    // kMaxStepContacts deepest so far.
+    void keepContact(const dContact& contact, dBodyID levelBody);
+    void createContactJoints();
     void updateGround(Ogre::SceneNode* levelRoot);
     void runScript(const std::string& statement);
     // Runs the statements held back during the collision pass.
@@ -128,6 +140,12 @@ private:
     // Node y under which a contact counts as ground, for the current collision.
     float groundThreshold_ = 0.0f;
     float bestGroundY_ = 0.0f;
+    struct StepContact {
+        dContact contact;
+        dBodyID levelBody;  // of the level geom touched; normally none
+    };
+    std::array<StepContact, kMaxStepContacts> stepContacts_{};
+    int stepContactCount_ = 0;
     // Event statements of the collision pass, run once the pass is over: a
     // script run inside it could change the space being walked.
     std::vector<std::string> heldEvents_;

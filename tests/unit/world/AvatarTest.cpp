@@ -176,6 +176,25 @@ TEST_F(AvatarTest, BumpsAreReportedAtMostEveryHalfSecond) {
     EXPECT_EQ(game.logLinesWith("Bump depth: ").size(), 2u);
 }
 
+TEST_F(AvatarTest, OverlappingSolidsBoundTheContactsOfAStep) {
+    // Twenty slabs piled into one another, their tops 0.1 above the ground:
+    // each touching solid gives contacts of its own.
+    test::makeBoxMesh("SlabMesh", V(-2, -1, -2), V(2, 0.1f, 2));
+    for (int i = 0; i < 20; ++i) {
+        addSolid("Slab" + std::to_string(i), "SlabMesh", V::ZERO);
+    }
+    ASSERT_TRUE(land());
+    int most = 0;
+    for (int i = 0; i < 100; ++i) {
+        step();
+        most = std::max(most, avatar->getStepContacts());
+    }
+    EXPECT_GT(most, 0);
+    EXPECT_LE(most, Avatar::kMaxStepContacts);
+    EXPECT_NEAR(avatarPosition().y, 0.1f + 0.25f, 0.02f);  // resting on the pile
+    EXPECT_EQ(count("EndJump"), 1);
+}
+
 TEST_F(AvatarTest, LockedFallsAndCollidesButIgnoresMoveAndTurn) {
     avatar->setState(Locked);
     avatar->setMove(V(5, 0, 0));
