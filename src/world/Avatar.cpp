@@ -30,6 +30,9 @@ const char* const kLevelRoot = "LevelRoot";
 const char* const kSolid = "Solid";
 const char* const kKeep = "Keep";
 const char* const kBumpLog = "Bump depth: ";
+const char* const kBodyReset =
+    "Error: Avatar::step: the body's motion went out of range (too large an ambient force?); "
+    "the body is reset at rest where it stood and the ambient force cleared";
 
 const char* const kStartJump = "StartJump";
 const char* const kEndJump = "EndJump";
@@ -59,6 +62,9 @@ constexpr float kGroundMargin = 0.1f;
 constexpr float kNoGround = 999999.875f;
 constexpr double kBumpMinDepth = 0.02;
 constexpr uint32_t kBumpIntervalMs = 500;
+// Farther out than any script can place a node (script numbers are clamped
+// to this), a body has run away.
+constexpr double kWorldLimit = 1e9;
 
 enum MissingBit : unsigned {
     kMissingActor = 1u << 0,
@@ -72,6 +78,15 @@ enum MissingBit : unsigned {
 // would spread to the avatar's node and the camera for good.
 bool finite(const Ogre::Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+bool inRange(const dReal* v, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(v[i]) || std::abs(v[i]) > kWorldLimit) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Ogre::Vector3 toVector(const dReal* v) {
@@ -144,19 +159,29 @@ void Avatar::reset() {
     landed_ = false;
     walking_ = false;
     state_ = Air;
-    dBodySetPosition(body_, kResetPosition.x, kResetPosition.y, kResetPosition.z);
+    restBodyAt(kResetPosition);
     if (Actor* actor = simulation_.findActor(kAvatarName)) {
         if (actor->getNode()) {
             actor->setPosition("", kResetPosition);
         }
     }
+    ambientForce_ = Ogre::Vector3::ZERO;
+}
+
+bool Avatar::bodyInRange(const Ogre::Vector3& centre) const {
+    return finite(centre) && inRange(dBodyGetPosition(body_), 3) &&
+           inRange(dBodyGetQuaternion(body_), 4) && inRange(dBodyGetLinearVel(body_), 3) &&
+           inRange(dBodyGetAngularVel(body_), 3);
+}
+
+void Avatar::restBodyAt(const Ogre::Vector3& position) {
+    dBodySetPosition(body_, position.x, position.y, position.z);
     const dQuaternion identity = {1, 0, 0, 0};
     dBodySetQuaternion(body_, identity);
     dBodySetLinearVel(body_, 0, 0, 0);
     dBodySetAngularVel(body_, 0, 0, 0);
     dBodySetForce(body_, 0, 0, 0);
     dBodySetTorque(body_, 0, 0, 0);
-    ambientForce_ = Ogre::Vector3::ZERO;
 }
 
 void Avatar::levelCleared() {
@@ -243,7 +268,15 @@ void Avatar::step(float dt) {
 
     dVector3 centreOut;
     dBodyGetRelPointPos(body_, 0, kRadius, 0, centreOut);
-    const Ogre::Vector3 centre = toVector(centreOut);
+    Ogre::Vector3 centre = toVector(centreOut);
+    if (!bodyInRange(centre)) {
+        // The node must never get a position or orientation that is not a
+        // number: OGRE aborts on it.
+        log(kBodyReset);
+        restBodyAt(origin);
+        ambientForce_ = Ogre::Vector3::ZERO;
+        centre = p;
+    }
     sphereOffset_ = centre - toVector(dBodyGetPosition(body_));
 
     // Walking into a wall brings the walk speed down to the speed reached.

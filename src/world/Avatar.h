@@ -98,6 +98,11 @@ private:
     LevelLinks findLevelLinks();
     void reportMissing(unsigned bit, const std::string& what);
 
+    // Whether the body's state after a world step can be shown: finite and
+    // within the world's limits. centre: the sphere's centre.
+    bool bodyInRange(const Ogre::Vector3& centre) const;
+    // Puts the body's origin at position, unturned and at rest.
+    void restBodyAt(const Ogre::Vector3& position);
     void jumpBookkeeping();
     // Sets ROT1 to the heading and returns its world orientation.
     Ogre::Quaternion applyHeading(Ogre::SceneNode* rot1);

@@ -259,6 +259,21 @@ TEST_F(AvatarTest, ScriptValuesThatAreNotFiniteAreIgnored) {
     EXPECT_FALSE(avatarPosition().isNaN());
 }
 
+TEST_F(AvatarTest, AForceTooLargeForTheBodyResetsItWithALogLine) {
+    standOnGround();
+    const V before = avatarPosition();
+    avatar->setAmbientForce(V(0, -3.4e38f, 0));
+    step(300);
+    EXPECT_FALSE(avatarPosition().isNaN());
+    EXPECT_TRUE(worldTransform(avatarNode()).orientation.isNaN() == false);
+    EXPECT_EQ(game.logLinesWith("the body is reset").size(), 1u);
+    EXPECT_EQ(avatar->getAmbientForce(), V::ZERO);
+    // Back at rest where it last stood, and simulated as before.
+    EXPECT_NEAR(avatarPosition().x, before.x, 0.01f);
+    EXPECT_NEAR(avatarPosition().y, before.y, 0.05f);
+    EXPECT_EQ(avatar->getState(), Ground);
+}
+
 TEST_F(AvatarTest, ResetPutsTheAvatarBackAtRestInTheAir) {
     standOnGround();
     avatar->turn(45.0f);
