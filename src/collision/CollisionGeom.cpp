@@ -46,9 +46,19 @@ void CollisionGeom::update() {
 }
 
 void CollisionGeom::place(const Ogre::Vector3& position, const Ogre::Quaternion& orientation) {
+    previousPosition_ = placed_ ? position_ : position;
+    previousOrientation_ = placed_ ? orientation_ : orientation;
+    position_ = position;
+    orientation_ = orientation;
+    placed_ = true;
     dGeomSetPosition(geom_, position.x, position.y, position.z);
     const dQuaternion q = {orientation.w, orientation.x, orientation.y, orientation.z};
     dGeomSetQuaternion(geom_, q);
+}
+
+Ogre::Vector3 CollisionGeom::motionAt(const Ogre::Vector3& point) const {
+    const Ogre::Vector3 onMesh = orientation_.Inverse() * (point - position_);
+    return point - (previousPosition_ + previousOrientation_ * onMesh);
 }
 
 void CollisionGeom::retire() {

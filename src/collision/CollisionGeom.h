@@ -37,6 +37,11 @@ public:
     // node. For a geom whose destruction has to wait for the end of a walk.
     void retire();
 
+    // How far the surface point now at `point` (world) moved in the geom's
+    // last placement; zero before the second one. The simulation places
+    // every actor's geom once per tick, so this is its motion in the tick.
+    Ogre::Vector3 motionAt(const Ogre::Vector3& point) const;
+
     dGeomID geom() const { return geom_; }
     Ogre::SceneNode* node() const { return node_; }
 
@@ -46,6 +51,12 @@ private:
     dGeomID geom_;
     CollisionMgr* manager_;
     Ogre::SceneNode* node_ = nullptr;
+    // The last two placements handed to ODE.
+    bool placed_ = false;
+    Ogre::Vector3 position_ = Ogre::Vector3::ZERO;
+    Ogre::Quaternion orientation_ = Ogre::Quaternion::IDENTITY;
+    Ogre::Vector3 previousPosition_ = Ogre::Vector3::ZERO;
+    Ogre::Quaternion previousOrientation_ = Ogre::Quaternion::IDENTITY;
 };
 
 }  // namespace vantor

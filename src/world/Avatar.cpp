@@ -45,6 +45,9 @@ const Ogre::Vector3 kResetPosition(0.0f, 0.25f, 0.0f);
 
 constexpr double kDensity = 5.0;
 constexpr double kMaxCorrectingSpeed = 0.3;  // units/s
+// Geometry moving into the sphere hands it its speed up to this; faster
+// geometry crosses the sphere's diameter within one tick and passes anyway.
+constexpr float kMaxPushSpeed = 25.0f;  // units/s
 constexpr int kMaxContacts = 15;
 // Steps the last ground is kept while nothing is touched.
 constexpr int kGroundGrace = 15;
@@ -107,7 +110,9 @@ Avatar::Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr)
     // after a fall from a metre or more the sphere would pop up out of the
     // ground and stay clear of it longer than the ground grace, so every
     // landing would be reported twice. Pushing out no faster than this keeps
-    // a landing one landing; the sphere rests at the same place.
+    // a landing one landing; the sphere rests at the same place. Geometry that
+    // moves into the sphere is not held back by it: it hands the body its
+    // speed (see pushBody).
     dWorldSetContactMaxCorrectingVel(world_, kMaxCorrectingSpeed);
 
     body_ = dBodyCreate(world_);
@@ -255,7 +260,10 @@ void Avatar::step(float dt) {
     groundName_.clear();
     stepContactCount_ = 0;
     if (links.solid) {
+        stepCentre_ = p;
         groundThreshold_ = p.y - kGroundMargin;
+        collision_ = links.collision;
+        carrierMotion_ = motionOfCarrier(links.avatarNode->getParentSceneNode());
         links.collision->collide(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
                                  &Avatar::nearCallback);
     }
@@ -423,6 +431,7 @@ void Avatar::nearCallback(void* data, dGeomID o1, dGeomID o2) {
 void Avatar::collide(dGeomID level, dGeomID own) {
     float best = kNoGround;
     const dBodyID levelBody = dGeomGetBody(level);
+    const CollisionGeom* moving = collisionGeom(level);
 
     dContact contacts[kMaxContacts];
     for (dContact& contact : contacts) {
@@ -445,6 +454,9 @@ void Avatar::collide(dGeomID level, dGeomID own) {
         if (!usableContact(contact.geom)) {
             continue;
         }
+        if (moving) {
+            pushBody(*moving, contact.geom);
+        }
         keepContact(contact, levelBody);
 
         const float y = static_cast<float>(contact.geom.pos[1]);
@@ -464,6 +476,42 @@ void Avatar::collide(dGeomID level, dGeomID own) {
     }
     if (ground) {
         groundName_ = ground->getName();
+    }
+}
+
+const CollisionGeom* Avatar::collisionGeom(dGeomID geom) const {
+    const auto* node = static_cast<const Ogre::SceneNode*>(dGeomGetData(geom));
+    const CollisionGeom* found =
+        node && collision_ ? collision_->getGeom(node->getName()) : nullptr;
+    return found && found->geom() == geom ? found : nullptr;
+}
+
+Ogre::Vector3 Avatar::motionOfCarrier(const Ogre::SceneNode* carrier) const {
+    // The carrier is a level geom's node when the avatar stands on something.
+    const CollisionGeom* geom =
+        carrier && collision_ ? collision_->getGeom(carrier->getName()) : nullptr;
+    return geom && geom->node() == carrier ? geom->motionAt(stepCentre_) : Ogre::Vector3::ZERO;
+}
+
+void Avatar::pushBody(const CollisionGeom& geom, const dContactGeom& contact) {
+    const Ogre::Vector3 point = toVector(contact.pos);
+    // The way out of the geometry, towards the sphere's centre.
+    Ogre::Vector3 out = toVector(contact.normal);
+    if (out.dotProduct(stepCentre_ - point) < 0.0f) {
+        out = -out;
+    }
+    // Motion the avatar's node did not already get from what carries it.
+    const Ogre::Vector3 motion = geom.motionAt(point) - carrierMotion_;
+    const float tickSeconds = static_cast<float>(Simulation::kTickMs) / 1000.0f;
+    const float push = std::min(motion.dotProduct(out) / tickSeconds, kMaxPushSpeed);
+    // The body leaves along `out` at least as fast as the surface advances.
+    // A contact could not do it: its correction is capped, and pushing at the
+    // sphere's centre, above the body's centre of mass, turns the body too.
+    const Ogre::Vector3 velocity = toVector(dBodyGetLinearVel(body_));
+    const float along = velocity.dotProduct(out);
+    if (push > 0.0f && along < push) {
+        const Ogre::Vector3 pushed = velocity + out * (push - along);
+        dBodySetLinearVel(body_, pushed.x, pushed.y, pushed.z);
     }
 }
 

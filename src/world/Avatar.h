@@ -15,6 +15,7 @@ class SceneNode;
 
 namespace vantor {
 
+class CollisionGeom;
 class CollisionMgr;
 class Simulation;
 
@@ -113,6 +114,14 @@ private:
     // kMaxStepContacts deepest so far.
     void keepContact(const dContact& contact, dBodyID levelBody);
     void createContactJoints();
+    // The manager's geom behind an ODE geom, by its node's name; null if none.
+    const CollisionGeom* collisionGeom(dGeomID geom) const;
+    // How far the node carrying the avatar moved it in the last tick.
+    Ogre::Vector3 motionOfCarrier(const Ogre::SceneNode* carrier) const;
+    // Geometry whose surface at the contact moved into the sphere in the last
+    // tick (relative to the avatar's carrier) gives the body at least that
+    // speed out of it.
+    void pushBody(const CollisionGeom& geom, const dContactGeom& contact);
     void updateGround(Ogre::SceneNode* levelRoot);
     void runScript(const std::string& statement);
     // Runs the statements held back during the collision pass.
@@ -142,8 +151,13 @@ private:
     bool landed_ = false;
     bool walking_ = false;
     std::string groundName_;
-    // Node y under which a contact counts as ground, for the current collision.
+    // For the current collision pass: the sphere's centre, the node y under
+    // which a contact counts as ground, the manager, and the carrier's motion
+    // in the last tick at the centre.
+    Ogre::Vector3 stepCentre_ = Ogre::Vector3::ZERO;
     float groundThreshold_ = 0.0f;
+    CollisionMgr* collision_ = nullptr;
+    Ogre::Vector3 carrierMotion_ = Ogre::Vector3::ZERO;
     float bestGroundY_ = 0.0f;
     struct StepContact {
         dContact contact;

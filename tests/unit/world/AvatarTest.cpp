@@ -331,6 +331,77 @@ TEST(AvatarPlatform, RidesAMovingPlatform) {
     EXPECT_EQ(world.avatar->getState(), Ground);
 }
 
+// Moving geometry is an actor with a Velocity, placed by the ticks as in a level.
+Actor* addMovingBox(test::AvatarWorld& world, const std::string& name, const V& min, const V& max,
+                    const V& position, const V& velocity) {
+    test::makeBoxMesh(name + "Mesh", min, max);
+    Actor* actor = world.sim->addActor(name);
+    actor->attachTo("LevelRoot", "Keep");
+    actor->setPosition("", position);
+    actor->setCollisionGeometry(name + "Mesh", "Solid");
+    actor->setVelocity(velocity, "");
+    return actor;
+}
+
+TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
+    test::AvatarWorld world;
+    world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+    world.addAvatar(V(0, 1, 0));
+    ASSERT_TRUE(world.land());
+    // 0.5 thick, 2 units a second along +x from x = -2 through the avatar's spot.
+    Actor* wall =
+        addMovingBox(world, "Wall", V(-0.25f, 0, -3), V(0.25f, 2, 3), V(-2, 0, 0), V(2, 0, 0));
+    for (int i = 0; i < 150; ++i) {  // 3 s: the wall's centre goes to x = 4
+        world.tick();
+    }
+    const float wallFront = worldTransform(wall->getNode()).position.x + 0.25f;
+    EXPECT_NEAR(wallFront, 4.25f, 0.05f);
+    // Still in front of the wall, touching it, and on the ground.
+    EXPECT_GT(world.avatarPosition().x, wallFront + 0.15f);
+    EXPECT_LT(world.avatarPosition().x, wallFront + 0.3f);
+    EXPECT_NEAR(world.avatarPosition().y, 0.25f, 0.05f);
+    EXPECT_NEAR(world.avatarPosition().z, 0.0f, 0.05f);
+}
+
+TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {
+    test::AvatarWorld world;
+    Actor* shuttle = addMovingBox(world, "Shuttle", V(-2.5f, -0.4f, -2.5f), V(2.5f, 0, 2.5f),
+                                  V(0, 0, 0), V::ZERO);
+    world.addAvatar(V(0, 1, 0));
+    world.tick();
+    ASSERT_TRUE(world.land());
+    world.step(100);
+    // A railing on the shuttle, touching the avatar's side, moves with it.
+    test::makeBoxMesh("RailMesh", V(-0.25f, 0, -2), V(0.25f, 1, 2));
+    Actor* rail = world.sim->addActor("Rail");
+    rail->attachTo("Shuttle", "Keep");
+    rail->setPosition("", V(-0.49f, 0, 0));
+    rail->setCollisionGeometry("RailMesh", "Solid");
+    shuttle->setVelocity(V(2, 0, 0), "");
+    const V start = world.avatarPosition();
+    for (int i = 0; i < 50; ++i) {
+        world.tick();
+    }
+    const V moved = world.avatarPosition() - start;
+    EXPECT_NEAR(moved.x, 2.0f, 0.05f);  // what the shuttle moved, no more
+    EXPECT_NEAR(moved.y, 0.0f, 0.02f);
+    EXPECT_EQ(world.avatarNode()->getParentSceneNode()->getName(), "Shuttle");
+}
+
+TEST(AvatarDrop, DropsOfOneAndTenMetresLandOnce) {
+    for (float height : {1.0f, 10.0f}) {
+        test::AvatarWorld world;
+        world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+        world.addAvatar(V(0, 0.25f + height, 0));
+        for (int i = 0; i < 150 * 4; ++i) {
+            world.step();
+        }
+        EXPECT_EQ(world.count("EndJump"), 1) << height;
+        EXPECT_EQ(world.avatar->getState(), Ground) << height;
+        EXPECT_NEAR(world.avatarPosition().y, 0.25f, 0.02f) << height;
+    }
+}
+
 TEST(AvatarLevel, StepsWithoutLevelObjectsReportEachOnceAndDoNothing) {
     test::AvatarWorld world;
     world.app->getCollisionMgr()->clear();  // no "Solid"
