@@ -45,8 +45,9 @@ const Ogre::Vector3 kResetPosition(0.0f, 0.25f, 0.0f);
 
 constexpr double kDensity = 5.0;
 constexpr double kMaxCorrectingSpeed = 0.3;  // units/s
-// Geometry moving into the sphere hands it its speed up to this; faster
-// geometry crosses the sphere's diameter within one tick and passes anyway.
+// Geometry moving into the sphere hands it its speed up to this. Faster
+// motion, a diameter of the sphere in one tick, is a jump of its node (a
+// script placing it) and pushes nothing.
 constexpr float kMaxPushSpeed = 25.0f;  // units/s
 constexpr int kMaxContacts = 15;
 // Steps the last ground is kept while nothing is touched.
@@ -503,13 +504,13 @@ void Avatar::pushBody(const CollisionGeom& geom, const dContactGeom& contact) {
     // Motion the avatar's node did not already get from what carries it.
     const Ogre::Vector3 motion = geom.motionAt(point) - carrierMotion_;
     const float tickSeconds = static_cast<float>(Simulation::kTickMs) / 1000.0f;
-    const float push = std::min(motion.dotProduct(out) / tickSeconds, kMaxPushSpeed);
+    const float push = motion.dotProduct(out) / tickSeconds;
     // The body leaves along `out` at least as fast as the surface advances.
     // A contact could not do it: its correction is capped, and pushing at the
     // sphere's centre, above the body's centre of mass, turns the body too.
     const Ogre::Vector3 velocity = toVector(dBodyGetLinearVel(body_));
     const float along = velocity.dotProduct(out);
-    if (push > 0.0f && along < push) {
+    if (push > 0.0f && push <= kMaxPushSpeed && along < push) {
         const Ogre::Vector3 pushed = velocity + out * (push - along);
         dBodySetLinearVel(body_, pushed.x, pushed.y, pushed.z);
     }

@@ -361,6 +361,20 @@ TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
     EXPECT_LT(world.avatarPosition().x, wallFront + 0.3f);
     EXPECT_NEAR(world.avatarPosition().y, 0.25f, 0.05f);
     EXPECT_NEAR(world.avatarPosition().z, 0.0f, 0.05f);
+
+    // A jump of the wall's node into the avatar (0.55 in one tick, faster
+    // than anything moves) does not throw the avatar.
+    wall->setVelocity(V::ZERO, "");
+    wall->setPosition("MoveWorld", V(-1, 0, 0));
+    for (int i = 0; i < 50; ++i) {
+        world.tick();  // the avatar comes to rest
+    }
+    const float x = world.avatarPosition().x;
+    wall->setPosition("", V(x - 0.25f - 0.45f - 0.25f, 0, 0));
+    world.tick();
+    wall->setPosition("MoveWorld", V(0.55f, 0, 0));
+    world.tick();
+    EXPECT_LT(world.avatarPosition().x - x, 0.1f);
 }
 
 TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {
