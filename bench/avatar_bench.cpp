@@ -32,27 +32,6 @@ double percentile(std::vector<double> values, double p) {
 
 constexpr int kPileSolids = 100;
 
-// A flat 2 x 2 grid of 0.1-unit cells whose top lies 0.3 above its node.
-void makePileMesh(const std::string& name) {
-    const int cells = 20;
-    std::vector<Ogre::Vector3> vertices;
-    for (int z = 0; z <= cells; ++z) {
-        for (int x = 0; x <= cells; ++x) {
-            vertices.emplace_back(-1.0f + 0.1f * x, 0.3f, -1.0f + 0.1f * z);
-        }
-    }
-    test::SubMeshData grid;
-    grid.shared = true;
-    for (int z = 0; z < cells; ++z) {
-        for (int x = 0; x < cells; ++x) {
-            const uint32_t v00 = z * (cells + 1) + x, v10 = v00 + 1, v01 = v00 + cells + 1,
-                           v11 = v01 + 1;
-            grid.indices.insert(grid.indices.end(), {v00, v01, v10, v10, v01, v11});
-        }
-    }
-    test::makeMesh(name, vertices, {grid});
-}
-
 }  // namespace
 
 void makeHillsMesh(const std::string& name) {
@@ -148,7 +127,7 @@ std::vector<BenchRow> runAvatarBench(bool quick) {
 
         // A pile of overlapping solids under the avatar: each one it touches
         // adds its own contacts.
-        makePileMesh("Pile");
+        test::makeGridMesh("Pile", 20, 0.1f, 0.3f);  // 2 x 2 units, its top 0.3 above its node
         // Their top 0.05 above the bottom of the sphere (0.25 below its centre).
         const Ogre::Vector3 at = worldTransform(scene->getSceneNode("_AVATAR")).position -
                                  Ogre::Vector3(0, 0.25f - 0.05f + 0.3f, 0);

@@ -516,7 +516,30 @@ void Avatar::pushBody(const CollisionGeom& geom, const dContactGeom& contact) {
     }
 }
 
+namespace {
+// Two contacts at the same point with the same normal constrain the body the
+// same way; ODE's solver reports the pair as singular ("LCP internal error").
+// Overlapping copies of one solid give such pairs.
+bool sameContact(const dContactGeom& a, const dContactGeom& b) {
+    constexpr double kSamePoint = 1e-4;
+    constexpr double kSameNormal = 0.9999;
+    const double dx = a.pos[0] - b.pos[0], dy = a.pos[1] - b.pos[1], dz = a.pos[2] - b.pos[2];
+    const double cosine =
+        a.normal[0] * b.normal[0] + a.normal[1] * b.normal[1] + a.normal[2] * b.normal[2];
+    return dx * dx + dy * dy + dz * dz < kSamePoint * kSamePoint && cosine > kSameNormal;
+}
+}  // namespace
+
 void Avatar::keepContact(const dContact& contact, dBodyID levelBody) {
+    for (int i = 0; i < stepContactCount_; ++i) {
+        StepContact& kept = stepContacts_[i];
+        if (sameContact(kept.contact.geom, contact.geom)) {
+            if (contact.geom.depth > kept.contact.geom.depth) {
+                kept = {contact, levelBody};
+            }
+            return;
+        }
+    }
     if (stepContactCount_ < kMaxStepContacts) {
         stepContacts_[stepContactCount_++] = {contact, levelBody};
         return;
