@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "Bench.h"
+#include "app/NodeTransform.h"
 #include "collision/CollisionMgr.h"
 #include "collision/TestMeshes.h"
 #include "script/ScriptVM.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"
 #include "world/Avatar.h"
-#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor::bench {

@@ -3,7 +3,9 @@
 #include <OgreSceneNode.h>
 
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "collision/CollisionMesh.h"
+#include "collision/CollisionMgr.h"
 
 namespace vantor {
 
@@ -11,8 +13,8 @@ namespace {
 const char* const kUpdateWithoutNode = "ERROR. Update called on geom with no scenenode associated";
 }
 
-CollisionGeom::CollisionGeom(const CollisionMesh& mesh)
-    : geom_(dCreateTriMesh(nullptr, mesh.data(), nullptr, nullptr, nullptr)) {
+CollisionGeom::CollisionGeom(const CollisionMesh& mesh, CollisionMgr* manager)
+    : geom_(dCreateTriMesh(nullptr, mesh.data(), nullptr, nullptr, nullptr)), manager_(manager) {
     dGeomSetData(geom_, nullptr);
 }
 
@@ -30,11 +32,38 @@ void CollisionGeom::update() {
         log(kUpdateWithoutNode);
         return;
     }
-    const Ogre::Vector3& position = node_->_getDerivedPosition();
-    const Ogre::Quaternion& orientation = node_->_getDerivedOrientation();
+    // Composed afresh from the ancestors: OGRE's cached world transform of a
+    // node below a moved parent is refreshed only when a frame is drawn.
+    const WorldTransform world = worldTransform(node_);
+    if (manager_ && manager_->isWalking()) {
+        // ODE aborts on moving a geom of a space it is walking.
+        const Ogre::Vector3 position = world.position;
+        const Ogre::Quaternion orientation = world.orientation;
+        manager_->afterWalk([this, position, orientation] { place(position, orientation); });
+        return;
+    }
+    place(world.position, world.orientation);
+}
+
+void CollisionGeom::place(const Ogre::Vector3& position, const Ogre::Quaternion& orientation) {
+    previousPosition_ = placed_ ? position_ : position;
+    previousOrientation_ = placed_ ? orientation_ : orientation;
+    position_ = position;
+    orientation_ = orientation;
+    placed_ = true;
     dGeomSetPosition(geom_, position.x, position.y, position.z);
     const dQuaternion q = {orientation.w, orientation.x, orientation.y, orientation.z};
     dGeomSetQuaternion(geom_, q);
+}
+
+Ogre::Vector3 CollisionGeom::motionAt(const Ogre::Vector3& point) const {
+    const Ogre::Vector3 onMesh = orientation_.Inverse() * (point - position_);
+    return point - (previousPosition_ + previousOrientation_ * onMesh);
+}
+
+void CollisionGeom::retire() {
+    dGeomDisable(geom_);
+    setNode(nullptr);
 }
 
 }  // namespace vantor

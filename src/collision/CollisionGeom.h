@@ -2,6 +2,9 @@
 
 #include <ode/collision.h>
 
+#include <OgreQuaternion.h>
+#include <OgreVector.h>
+
 namespace Ogre {
 class SceneNode;
 }
@@ -9,6 +12,7 @@ class SceneNode;
 namespace vantor {
 
 class CollisionMesh;
+class CollisionMgr;
 
 // One owner's triangle-mesh geom. It has no body and is never simulated: it
 // follows its scene node, which is also its ODE user data so that queries can
@@ -16,8 +20,9 @@ class CollisionMesh;
 class CollisionGeom {
 public:
     // Creates the geom in no space. mesh must outlive the geom (the collision
-    // manager destroys geoms before meshes).
-    explicit CollisionGeom(const CollisionMesh& mesh);
+    // manager destroys geoms before meshes). manager (not owned, may be null)
+    // is the one whose walks of spaces a move of the geom must wait for.
+    explicit CollisionGeom(const CollisionMesh& mesh, CollisionMgr* manager = nullptr);
     ~CollisionGeom();  // destroys the geom, which also takes it out of its space
     CollisionGeom(const CollisionGeom&) = delete;
     CollisionGeom& operator=(const CollisionGeom&) = delete;
@@ -25,15 +30,33 @@ public:
     // node: not owned; its owner must unbind or remove the geom before destroying it.
     void setNode(Ogre::SceneNode* node);
     // Copies the node's world position and orientation to the geom. The node's
-    // scale is not applied: the geom keeps the mesh's own size.
+    // scale is not applied: the geom keeps the mesh's own size. While the
+    // manager walks a space, the placement is applied when the walk ends.
     void update();
+    // Takes the geom out of every test for good: disabled and bound to no
+    // node. For a geom whose destruction has to wait for the end of a walk.
+    void retire();
+
+    // How far the surface point now at `point` (world) moved in the geom's
+    // last placement; zero before the second one. The simulation places
+    // every actor's geom once per tick, so this is its motion in the tick.
+    Ogre::Vector3 motionAt(const Ogre::Vector3& point) const;
 
     dGeomID geom() const { return geom_; }
     Ogre::SceneNode* node() const { return node_; }
 
 private:
+    void place(const Ogre::Vector3& position, const Ogre::Quaternion& orientation);
+
     dGeomID geom_;
+    CollisionMgr* manager_;
     Ogre::SceneNode* node_ = nullptr;
+    // The last two placements handed to ODE.
+    bool placed_ = false;
+    Ogre::Vector3 position_ = Ogre::Vector3::ZERO;
+    Ogre::Quaternion orientation_ = Ogre::Quaternion::IDENTITY;
+    Ogre::Vector3 previousPosition_ = Ogre::Vector3::ZERO;
+    Ogre::Quaternion previousOrientation_ = Ogre::Quaternion::IDENTITY;
 };
 
 }  // namespace vantor

@@ -19,6 +19,8 @@ namespace {
 const char* const kMeshGroup = "LevelData";
 const char* const kMeshNotLoaded = "ERROR. Cannot load mesh for collision: ";
 const char* const kNoParentSpace = "ERROR. No collision space to create a child space in: ";
+const char* const kClearDuringWalk =
+    "Error. The collision data cannot be cleared while a collision test runs";
 
 // Farther than any contact a test reports.
 constexpr double kNoHitDistance = 999999.0;
@@ -143,9 +145,15 @@ CollisionSpace* CollisionMgr::createSpace(const std::string& name, const std::st
         }
         parentSpace = p->space();
     }
-    auto space = std::make_unique<CollisionSpace>(parentSpace);
+    // Made at the top level and put into its parent as a separate change,
+    // which a walk of the parent delays.
+    auto space = std::make_unique<CollisionSpace>(nullptr);
     CollisionSpace* result = space.get();
     spaces_.emplace(name, std::move(space));
+    if (parentSpace) {
+        const dGeomID child = reinterpret_cast<dGeomID>(result->space());
+        afterWalk([parentSpace, child] { dSpaceAdd(parentSpace, child); });
+    }
     return result;
 }
 
@@ -194,7 +202,7 @@ CollisionGeom* CollisionMgr::createGeom(const std::string& owner, const std::str
     if (!mesh) {
         return nullptr;
     }
-    auto geom = std::make_unique<CollisionGeom>(*mesh);
+    auto geom = std::make_unique<CollisionGeom>(*mesh, this);
     CollisionGeom* result = geom.get();
     geoms_.emplace(owner, std::move(geom));
     return result;
@@ -206,7 +214,18 @@ CollisionGeom* CollisionMgr::getGeom(const std::string& owner) {
 }
 
 void CollisionMgr::removeGeom(const std::string& owner) {
-    geoms_.erase(owner);
+    auto it = geoms_.find(owner);
+    if (it == geoms_.end()) {
+        return;
+    }
+    std::unique_ptr<CollisionGeom> geom = std::move(it->second);
+    geoms_.erase(it);
+    if (isWalking()) {
+        // Destroying it takes it out of its space: it leaves every test now
+        // (its node may be going too) and goes when the walk ends.
+        geom->retire();
+        retired_.push_back(std::move(geom));
+    }
 }
 
 void CollisionMgr::addGeomToSpace(const std::string& spaceName, CollisionGeom* geom) {
@@ -214,15 +233,18 @@ void CollisionMgr::addGeomToSpace(const std::string& spaceName, CollisionGeom* g
     if (!space || !geom) {
         return;
     }
-    // ODE refuses to add a geom that already lies in a space.
-    dSpaceID current = dGeomGetSpace(geom->geom());
-    if (current == space->space()) {
-        return;
-    }
-    if (current) {
-        dSpaceRemove(current, geom->geom());
-    }
-    dSpaceAdd(space->space(), geom->geom());
+    const dSpaceID target = space->space();
+    afterWalk([geom, target] {
+        // ODE refuses to add a geom that already lies in a space.
+        const dSpaceID current = dGeomGetSpace(geom->geom());
+        if (current == target) {
+            return;
+        }
+        if (current) {
+            dSpaceRemove(current, geom->geom());
+        }
+        dSpaceAdd(target, geom->geom());
+    });
 }
 
 dGeomID CollisionMgr::findObject(const std::string& name) {
@@ -236,10 +258,46 @@ dGeomID CollisionMgr::findObject(const std::string& name) {
 }
 
 void CollisionMgr::clear() {
+    if (isWalking()) {
+        log(kClearDuringWalk);
+        return;
+    }
     // Geoms first: they lie in the spaces and use the meshes' triangle data.
     geoms_.clear();
     spaces_.clear();
     meshes_.clear();
+}
+
+void CollisionMgr::collide(dGeomID o1, dGeomID o2, void* data, dNearCallback* callback) {
+    // The depth is restored however the walk ends.
+    struct Walk {
+        CollisionMgr& mgr;
+        explicit Walk(CollisionMgr& m) : mgr(m) { ++mgr.walkDepth_; }
+        ~Walk() {
+            if (--mgr.walkDepth_ == 0) {
+                mgr.endWalk();
+            }
+        }
+    } walk(*this);
+    dSpaceCollide2(o1, o2, data, callback);
+}
+
+void CollisionMgr::afterWalk(std::function<void()> change) {
+    if (isWalking()) {
+        afterWalk_.push_back(std::move(change));
+    } else {
+        change();
+    }
+}
+
+void CollisionMgr::endWalk() {
+    // No walk runs now, so a change that asks for another runs it at once.
+    std::vector<std::function<void()>> changes;
+    changes.swap(afterWalk_);
+    for (const auto& change : changes) {
+        change();
+    }
+    retired_.clear();
 }
 
 void CollisionMgr::rayTest(const std::string& spaceName, const Ogre::Vector3& origin,
@@ -258,7 +316,7 @@ void CollisionMgr::rayTest(const std::string& spaceName, const Ogre::Vector3& or
     ray_->set(origin, direction, length);
     record.origin = ray_->origin();
     QueryContext context{&record, ray_->geom(), nullptr};
-    dSpaceCollide2(ray_->geom(), reinterpret_cast<dGeomID>(space->space()), &context, &rayCallback);
+    collide(ray_->geom(), reinterpret_cast<dGeomID>(space->space()), &context, &rayCallback);
 }
 
 std::string CollisionMgr::collisionTest(const std::string& name1, const std::string& name2,
@@ -274,7 +332,7 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     record.selfName = name2;
     if (o1 && o2) {
         QueryContext context{&record, nullptr, o2};
-        dSpaceCollide2(o1, o2, &context, &testCallback);
+        collide(o1, o2, &context, &testCallback);
     }
     return wantList ? record.hitList : record.hitName;
 }

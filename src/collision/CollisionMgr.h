@@ -3,9 +3,11 @@
 #include <OgreVector.h>
 #include <ode/collision.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "collision/CollisionGeom.h"
 #include "collision/CollisionMesh.h"
@@ -51,8 +53,19 @@ public:
     dGeomID findObject(const std::string& name);
 
     // Destroys every geom, then every space, then every mesh. The ray and the
-    // query record survive.
+    // query record survive. Refused with a log line during a walk.
     void clear();
+
+    // dSpaceCollide2 (o1, o2, data, callback) as a walk of the manager's spaces.
+    // Every walk of a space that holds the manager's geoms goes through here
+    // (the tests below and the avatar's collision), so that changes asked for
+    // from inside it (a script run by the callback removing an actor, adding
+    // geometry, making a space) wait for its end: ODE aborts the process on
+    // adding, removing, moving or destroying a geom of a space it is walking.
+    void collide(dGeomID o1, dGeomID o2, void* data, dNearCallback* callback);
+    bool isWalking() const { return walkDepth_ > 0; }
+    // Runs change now, or when the current walk ends (in the order asked).
+    void afterWalk(std::function<void()> change);
 
     // Fills record.point and record.hitNode with the contact nearest to origin
     // among the members of the space and its sub-spaces. point stays (0, 0, 0)
@@ -69,11 +82,19 @@ public:
     const CollisionResult& getQueryResult() const { return queryResult_; }
 
 private:
+    void endWalk();
+
     std::map<std::string, std::unique_ptr<CollisionMesh>> meshes_;
     std::map<std::string, std::unique_ptr<CollisionSpace>> spaces_;
     std::map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
     CollisionResult queryResult_;
     std::unique_ptr<CollisionRay> ray_;
+
+    // Nesting depth of collide(); changes wait while it is above 0.
+    int walkDepth_ = 0;
+    std::vector<std::function<void()>> afterWalk_;
+    // Geoms removed during a walk: out of every test, destroyed at its end.
+    std::vector<std::unique_ptr<CollisionGeom>> retired_;
 };
 
 }  // namespace vantor

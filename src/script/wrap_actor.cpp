@@ -10,10 +10,10 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "app/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "world/ActorMessage.h"
-#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor::script {
@@ -82,9 +82,7 @@ int w_AddActorMessage(lua_State* L) {
                 " is not a message type");
             return;
         }
-        // Low 32 bits of the truncated time: a negative time becomes a time so
-        // far ahead that it is never reached.
-        message.time = static_cast<uint32_t>(argInt64(L, 2));
+        message.time = deliveryTime(argInt64(L, 2));
         message.type = argInt(L, 3);
         message.word1 = argText(L, 4);
         message.word2 = argText(L, 5);

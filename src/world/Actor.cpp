@@ -18,11 +18,11 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "app/SceneLookup.h"
 #include "collision/CollisionGeom.h"
 #include "collision/CollisionMgr.h"
 #include "script/ScriptVM.h"
-#include "world/NodeTransform.h"
 
 namespace vantor {
 
@@ -118,10 +118,14 @@ Actor::~Actor() {
             // Nodes a level hung below the actor move up to the actor's parent
             // instead of dropping out of the scene graph: the level teardown
             // then destroys them with the rest of "LevelRoot", and their names
-            // are free for the next level.
+            // are free for the next level. They stay where they are in the
+            // world (a flag on a removed platform, the avatar standing on it).
             if (Ogre::SceneNode* parent = node_->getParentSceneNode()) {
                 while (node_->numChildren() > 0) {
-                    parent->addChild(node_->removeChild(static_cast<unsigned short>(0)));
+                    const WorldTransform world = worldTransform(node_->getChild(0));
+                    Ogre::Node* child = node_->removeChild(static_cast<unsigned short>(0));
+                    parent->addChild(child);
+                    setWorldTransform(child, world);
                 }
             }
             sceneMgr_->destroySceneNode(node_);

@@ -38,4 +38,16 @@ struct ActorMessage {
     float number = 0.0f;
 };
 
+// A delivery time the simulation clock never reaches: the clock moves in
+// steps of 20 ms, and this is not a multiple of 20.
+constexpr uint32_t kNeverDue = 0xFFFFFFFFu;
+
+// The delivery time of a script's time, given truncated toward zero: its low
+// 32 bits. A negative time is never due; its low 32 bits could be anything,
+// down to 0 for -2^32 or for a huge negative number saturated to the int64
+// minimum.
+constexpr uint32_t deliveryTime(int64_t truncated) {
+    return truncated < 0 ? kNeverDue : static_cast<uint32_t>(truncated);
+}
+
 }  // namespace vantor

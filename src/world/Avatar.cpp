@@ -11,13 +11,13 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "app/NodeTransform.h"
 #include "app/SceneLookup.h"
 #include "collision/CollisionMgr.h"
 #include "collision/OdeRuntime.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "world/Actor.h"
-#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor {
@@ -30,6 +30,9 @@ const char* const kLevelRoot = "LevelRoot";
 const char* const kSolid = "Solid";
 const char* const kKeep = "Keep";
 const char* const kBumpLog = "Bump depth: ";
+const char* const kBodyReset =
+    "Error: Avatar::step: the body's motion went out of range (too large an ambient force?); "
+    "the body is reset at rest where it stood and the ambient force cleared";
 
 const char* const kStartJump = "StartJump";
 const char* const kEndJump = "EndJump";
@@ -42,6 +45,10 @@ const Ogre::Vector3 kResetPosition(0.0f, 0.25f, 0.0f);
 
 constexpr double kDensity = 5.0;
 constexpr double kMaxCorrectingSpeed = 0.3;  // units/s
+// Geometry moving into the sphere hands it its speed up to this. Faster
+// motion, a diameter of the sphere in one tick, is a jump of its node (a
+// script placing it) and pushes nothing.
+constexpr float kMaxPushSpeed = 25.0f;  // units/s
 constexpr int kMaxContacts = 15;
 // Steps the last ground is kept while nothing is touched.
 constexpr int kGroundGrace = 15;
@@ -59,6 +66,9 @@ constexpr float kGroundMargin = 0.1f;
 constexpr float kNoGround = 999999.875f;
 constexpr double kBumpMinDepth = 0.02;
 constexpr uint32_t kBumpIntervalMs = 500;
+// Farther out than any script can place a node (script numbers are clamped
+// to this), a body has run away.
+constexpr double kWorldLimit = 1e9;
 
 enum MissingBit : unsigned {
     kMissingActor = 1u << 0,
@@ -72,6 +82,15 @@ enum MissingBit : unsigned {
 // would spread to the avatar's node and the camera for good.
 bool finite(const Ogre::Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+bool inRange(const dReal* v, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(v[i]) || std::abs(v[i]) > kWorldLimit) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Ogre::Vector3 toVector(const dReal* v) {
@@ -92,7 +111,9 @@ Avatar::Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr)
     // after a fall from a metre or more the sphere would pop up out of the
     // ground and stay clear of it longer than the ground grace, so every
     // landing would be reported twice. Pushing out no faster than this keeps
-    // a landing one landing; the sphere rests at the same place.
+    // a landing one landing; the sphere rests at the same place. Geometry that
+    // moves into the sphere is not held back by it: it hands the body its
+    // speed (see pushBody).
     dWorldSetContactMaxCorrectingVel(world_, kMaxCorrectingSpeed);
 
     body_ = dBodyCreate(world_);
@@ -144,19 +165,29 @@ void Avatar::reset() {
     landed_ = false;
     walking_ = false;
     state_ = Air;
-    dBodySetPosition(body_, kResetPosition.x, kResetPosition.y, kResetPosition.z);
+    restBodyAt(kResetPosition);
     if (Actor* actor = simulation_.findActor(kAvatarName)) {
         if (actor->getNode()) {
             actor->setPosition("", kResetPosition);
         }
     }
+    ambientForce_ = Ogre::Vector3::ZERO;
+}
+
+bool Avatar::bodyInRange(const Ogre::Vector3& centre) const {
+    return finite(centre) && inRange(dBodyGetPosition(body_), 3) &&
+           inRange(dBodyGetQuaternion(body_), 4) && inRange(dBodyGetLinearVel(body_), 3) &&
+           inRange(dBodyGetAngularVel(body_), 3);
+}
+
+void Avatar::restBodyAt(const Ogre::Vector3& position) {
+    dBodySetPosition(body_, position.x, position.y, position.z);
     const dQuaternion identity = {1, 0, 0, 0};
     dBodySetQuaternion(body_, identity);
     dBodySetLinearVel(body_, 0, 0, 0);
     dBodySetAngularVel(body_, 0, 0, 0);
     dBodySetForce(body_, 0, 0, 0);
     dBodySetTorque(body_, 0, 0, 0);
-    ambientForce_ = Ogre::Vector3::ZERO;
 }
 
 void Avatar::levelCleared() {
@@ -196,6 +227,7 @@ Avatar::LevelLinks Avatar::findLevelLinks() {
     }
     GameApp* app = getApp();
     CollisionMgr* collision = app ? app->getCollisionMgr() : nullptr;
+    links.collision = collision;
     CollisionSpace* solid = collision ? collision->getSpace(kSolid) : nullptr;
     links.solid = solid ? solid->space() : nullptr;
     if (!links.solid) {
@@ -227,19 +259,33 @@ void Avatar::step(float dt) {
     applyControl(applyHeading(links.rot1));
 
     groundName_.clear();
+    stepContactCount_ = 0;
     if (links.solid) {
+        stepCentre_ = p;
         groundThreshold_ = p.y - kGroundMargin;
-        dSpaceCollide2(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
-                       &Avatar::nearCallback);
+        collision_ = links.collision;
+        carrierMotion_ = motionOfCarrier(links.avatarNode->getParentSceneNode());
+        links.collision->collide(sphere_, reinterpret_cast<dGeomID>(links.solid), this,
+                                 &Avatar::nearCallback);
     }
+    createContactJoints();
     updateGround(links.levelRoot);
+    runHeldEvents();
 
     dWorldStep(world_, dt);
     dJointGroupEmpty(contactGroup_);
 
     dVector3 centreOut;
     dBodyGetRelPointPos(body_, 0, kRadius, 0, centreOut);
-    const Ogre::Vector3 centre = toVector(centreOut);
+    Ogre::Vector3 centre = toVector(centreOut);
+    if (!bodyInRange(centre)) {
+        // The node must never get a position or orientation that is not a
+        // number: OGRE aborts on it.
+        log(kBodyReset);
+        restBodyAt(origin);
+        ambientForce_ = Ogre::Vector3::ZERO;
+        centre = p;
+    }
     sphereOffset_ = centre - toVector(dBodyGetPosition(body_));
 
     // Walking into a wall brings the walk speed down to the speed reached.
@@ -251,8 +297,13 @@ void Avatar::step(float dt) {
         walkVelocity_ *= achievedSpeed / walkSpeed;
     }
 
-    const Ogre::Quaternion heading = applyHeading(links.rot1);
-    // A script run during this step may have removed the actor.
+    // Scripts run during this step may have removed the actor, or "ROT1" if
+    // it is an actor's node.
+    Ogre::SceneNode* rot1 = findSceneNode(sceneMgr_, kRot1);
+    if (!rot1) {
+        return;
+    }
+    const Ogre::Quaternion heading = applyHeading(rot1);
     if (Actor* actor = simulation_.findActor(kAvatarName)) {
         if (actor->getNode()) {
             actor->setPosition("", centre);
@@ -380,8 +431,8 @@ void Avatar::nearCallback(void* data, dGeomID o1, dGeomID o2) {
 
 void Avatar::collide(dGeomID level, dGeomID own) {
     float best = kNoGround;
-    const dBodyID b1 = dGeomGetBody(level);
-    const dBodyID b2 = dGeomGetBody(own);
+    const dBodyID levelBody = dGeomGetBody(level);
+    const CollisionGeom* moving = collisionGeom(level);
 
     dContact contacts[kMaxContacts];
     for (dContact& contact : contacts) {
@@ -404,8 +455,10 @@ void Avatar::collide(dGeomID level, dGeomID own) {
         if (!usableContact(contact.geom)) {
             continue;
         }
-        dJointID joint = dJointCreateContact(world_, contactGroup_, &contact);
-        dJointAttach(joint, b1, b2);
+        if (moving) {
+            pushBody(*moving, contact.geom);
+        }
+        keepContact(contact, levelBody);
 
         const float y = static_cast<float>(contact.geom.pos[1]);
         if (y < best && y < groundThreshold_) {
@@ -417,12 +470,96 @@ void Avatar::collide(dGeomID level, dGeomID own) {
             const std::string depth =
                 Ogre::StringConverter::toString(static_cast<float>(contact.geom.depth));
             log(kBumpLog + depth);
-            runScript(ScriptCall(kBumped).real(static_cast<float>(contact.geom.depth)).str());
+            heldEvents_.push_back(
+                ScriptCall(kBumped).real(static_cast<float>(contact.geom.depth)).str());
             lastBumpTime_ = now;
         }
     }
     if (ground) {
         groundName_ = ground->getName();
+    }
+}
+
+const CollisionGeom* Avatar::collisionGeom(dGeomID geom) const {
+    const auto* node = static_cast<const Ogre::SceneNode*>(dGeomGetData(geom));
+    const CollisionGeom* found =
+        node && collision_ ? collision_->getGeom(node->getName()) : nullptr;
+    return found && found->geom() == geom ? found : nullptr;
+}
+
+Ogre::Vector3 Avatar::motionOfCarrier(const Ogre::SceneNode* carrier) const {
+    // The carrier is a level geom's node when the avatar stands on something.
+    const CollisionGeom* geom =
+        carrier && collision_ ? collision_->getGeom(carrier->getName()) : nullptr;
+    return geom && geom->node() == carrier ? geom->motionAt(stepCentre_) : Ogre::Vector3::ZERO;
+}
+
+void Avatar::pushBody(const CollisionGeom& geom, const dContactGeom& contact) {
+    const Ogre::Vector3 point = toVector(contact.pos);
+    // The way out of the geometry, towards the sphere's centre.
+    Ogre::Vector3 out = toVector(contact.normal);
+    if (out.dotProduct(stepCentre_ - point) < 0.0f) {
+        out = -out;
+    }
+    // Motion the avatar's node did not already get from what carries it.
+    const Ogre::Vector3 motion = geom.motionAt(point) - carrierMotion_;
+    const float tickSeconds = static_cast<float>(Simulation::kTickMs) / 1000.0f;
+    const float push = motion.dotProduct(out) / tickSeconds;
+    // The body leaves along `out` at least as fast as the surface advances.
+    // A contact could not do it: its correction is capped, and pushing at the
+    // sphere's centre, above the body's centre of mass, turns the body too.
+    const Ogre::Vector3 velocity = toVector(dBodyGetLinearVel(body_));
+    const float along = velocity.dotProduct(out);
+    if (push > 0.0f && push <= kMaxPushSpeed && along < push) {
+        const Ogre::Vector3 pushed = velocity + out * (push - along);
+        dBodySetLinearVel(body_, pushed.x, pushed.y, pushed.z);
+    }
+}
+
+namespace {
+// Two contacts at the same point with the same normal constrain the body the
+// same way; ODE's solver reports the pair as singular ("LCP internal error").
+// Overlapping copies of one solid give such pairs.
+bool sameContact(const dContactGeom& a, const dContactGeom& b) {
+    constexpr double kSamePoint = 1e-4;
+    constexpr double kSameNormal = 0.9999;
+    const double dx = a.pos[0] - b.pos[0], dy = a.pos[1] - b.pos[1], dz = a.pos[2] - b.pos[2];
+    const double cosine =
+        a.normal[0] * b.normal[0] + a.normal[1] * b.normal[1] + a.normal[2] * b.normal[2];
+    return dx * dx + dy * dy + dz * dz < kSamePoint * kSamePoint && cosine > kSameNormal;
+}
+}  // namespace
+
+void Avatar::keepContact(const dContact& contact, dBodyID levelBody) {
+    for (int i = 0; i < stepContactCount_; ++i) {
+        StepContact& kept = stepContacts_[i];
+        if (sameContact(kept.contact.geom, contact.geom)) {
+            if (contact.geom.depth > kept.contact.geom.depth) {
+                kept = {contact, levelBody};
+            }
+            return;
+        }
+    }
+    if (stepContactCount_ < kMaxStepContacts) {
+        stepContacts_[stepContactCount_++] = {contact, levelBody};
+        return;
+    }
+    StepContact* shallowest = &stepContacts_[0];
+    for (StepContact& kept : stepContacts_) {
+        if (kept.contact.geom.depth < shallowest->contact.geom.depth) {
+            shallowest = &kept;
+        }
+    }
+    if (contact.geom.depth > shallowest->contact.geom.depth) {
+        *shallowest = {contact, levelBody};
+    }
+}
+
+void Avatar::createContactJoints() {
+    for (int i = 0; i < stepContactCount_; ++i) {
+        const StepContact& kept = stepContacts_[i];
+        dJointID joint = dJointCreateContact(world_, contactGroup_, &kept.contact);
+        dJointAttach(joint, kept.levelBody, body_);
     }
 }
 
@@ -470,6 +607,14 @@ void Avatar::updateGround(Ogre::SceneNode* levelRoot) {
     }
     if (actor) {
         actor->attachTo(groundName_, kKeep);
+    }
+}
+
+void Avatar::runHeldEvents() {
+    std::vector<std::string> events;
+    events.swap(heldEvents_);
+    for (const std::string& statement : events) {
+        runScript(statement);
     }
 }
 

@@ -3,8 +3,10 @@
 #include <OgreVector.h>
 #include <ode/ode.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Ogre {
 class SceneManager;
@@ -13,6 +15,8 @@ class SceneNode;
 
 namespace vantor {
 
+class CollisionGeom;
+class CollisionMgr;
 class Simulation;
 
 // Set by scripts (SetAvatarState) and by ground tracking. Values outside 0..3
@@ -35,6 +39,11 @@ public:
     // Physics steps a tick runs, and the length of each in seconds.
     static constexpr int kStepsPerTick = 3;
     static constexpr float kStepSeconds = 1.0f / 150.0f;
+    // Contacts one step hands to ODE at most, over all the geometry touched
+    // (the deepest are kept). Each adds rows to the step's solver, whose cost
+    // grows with the cube of their number, and every touching solid gives up
+    // to 15: a pile of overlapping solids would freeze the step.
+    static constexpr int kMaxStepContacts = 15;
 
     // simulation (not owned) gives the actor registry and the simulation
     // clock; sceneMgr (not owned) holds the level's nodes. Both outlive the
@@ -75,6 +84,8 @@ public:
     // World position of the body's origin (the sphere's bottom, before offset).
     Ogre::Vector3 getBodyPosition() const;
     dBodyID getBody() const { return body_; }
+    // Contacts handed to ODE in the last step.
+    int getStepContacts() const { return stepContactCount_; }
 
 private:
     // Level objects a step needs; null members are missing.
@@ -82,19 +93,39 @@ private:
         Ogre::SceneNode* avatarNode = nullptr;
         Ogre::SceneNode* rot1 = nullptr;
         Ogre::SceneNode* levelRoot = nullptr;
+        CollisionMgr* collision = nullptr;
         dSpaceID solid = nullptr;
     };
     LevelLinks findLevelLinks();
     void reportMissing(unsigned bit, const std::string& what);
 
+    // Whether the body's state after a world step can be shown: finite and
+    // within the world's limits. centre: the sphere's centre.
+    bool bodyInRange(const Ogre::Vector3& centre) const;
+    // Puts the body's origin at position, unturned and at rest.
+    void restBodyAt(const Ogre::Vector3& position);
     void jumpBookkeeping();
     // Sets ROT1 to the heading and returns its world orientation.
     Ogre::Quaternion applyHeading(Ogre::SceneNode* rot1);
     void applyControl(const Ogre::Quaternion& heading);
     static void nearCallback(void* data, dGeomID o1, dGeomID o2);
     void collide(dGeomID level, dGeomID own);
+    // Keeps the contact for this step's world step if it is among the
+    // kMaxStepContacts deepest so far.
+    void keepContact(const dContact& contact, dBodyID levelBody);
+    void createContactJoints();
+    // The manager's geom behind an ODE geom, by its node's name; null if none.
+    const CollisionGeom* collisionGeom(dGeomID geom) const;
+    // How far the node carrying the avatar moved it in the last tick.
+    Ogre::Vector3 motionOfCarrier(const Ogre::SceneNode* carrier) const;
+    // Geometry whose surface at the contact moved into the sphere in the last
+    // tick (relative to the avatar's carrier) gives the body at least that
+    // speed out of it.
+    void pushBody(const CollisionGeom& geom, const dContactGeom& contact);
     void updateGround(Ogre::SceneNode* levelRoot);
     void runScript(const std::string& statement);
+    // Runs the statements held back during the collision pass.
+    void runHeldEvents();
 
     Simulation& simulation_;
     Ogre::SceneManager* sceneMgr_;
@@ -120,9 +151,23 @@ private:
     bool landed_ = false;
     bool walking_ = false;
     std::string groundName_;
-    // Node y under which a contact counts as ground, for the current collision.
+    // For the current collision pass: the sphere's centre, the node y under
+    // which a contact counts as ground, the manager, and the carrier's motion
+    // in the last tick at the centre.
+    Ogre::Vector3 stepCentre_ = Ogre::Vector3::ZERO;
     float groundThreshold_ = 0.0f;
+    CollisionMgr* collision_ = nullptr;
+    Ogre::Vector3 carrierMotion_ = Ogre::Vector3::ZERO;
     float bestGroundY_ = 0.0f;
+    struct StepContact {
+        dContact contact;
+        dBodyID levelBody;  // of the level geom touched; normally none
+    };
+    std::array<StepContact, kMaxStepContacts> stepContacts_{};
+    int stepContactCount_ = 0;
+    // Event statements of the collision pass, run once the pass is over: a
+    // script run inside it could change the space being walked.
+    std::vector<std::string> heldEvents_;
     // Bits of the missing level objects already logged for this level.
     unsigned reportedMissing_ = 0;
 };

@@ -110,14 +110,18 @@ void Simulation::tick() {
 
 void Simulation::processMessages() {
     deliverMessages();
-    // Actor updates run no script, so the registry cannot change under the loop.
+    // Actor updates run no script, so the registry cannot change under the loops.
     for (auto& [name, actor] : actors_) {
         try {
             actor->update();
-            actor->updateCollisionGeometry();
         } catch (const std::exception& e) {
             log("Error: Actor::update(" + name + "): " + e.what());
         }
+    }
+    // Geometry once every actor has moved: an actor's geometry follows its
+    // ancestors, which may come after it in the name order.
+    for (auto& [name, actor] : actors_) {
+        actor->updateCollisionGeometry();
     }
 }
 

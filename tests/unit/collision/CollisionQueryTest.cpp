@@ -294,6 +294,56 @@ TEST_F(CollisionQueryTest, GeomMovesBetweenSpacesAndNodelessGeomsAreSkipped) {
     EXPECT_EQ(ray("First", V(0.3f, 0.2f, -10), V(0, 0, 1), 100).hitNode, nullptr);
 }
 
+// What a callback run inside a walk of "Solid" asks of the manager (a bump
+// handler removing an actor, adding geometry, making a space, moving a node):
+// ODE would abort on each. They wait for the walk's end; a clear is refused.
+TEST_F(CollisionQueryTest, ChangesAskedForDuringAWalkWaitForItsEnd) {
+    mgr.createSpace("Solid", "");
+    addBox("a", "Solid", V(0, 0, 0));
+    addBox("b", "Solid", V(1.5f, 0, 0));
+    addBox("c", "Solid", V(-1.5f, 0, 0));
+    CollisionGeom* probe = addBox("probe", "", V(0, 0, 0));  // touches all three
+    struct Walk {
+        CollisionMgr& mgr;
+        Ogre::SceneManager* scene;
+        int calls = 0;
+        int nodeless = 0;
+    } walk{mgr, ogre.sceneManager()};
+    test::LogCapture logs;
+    mgr.collide(probe->geom(), reinterpret_cast<dGeomID>(mgr.getSpace("Solid")->space()), &walk,
+                [](void* data, dGeomID o1, dGeomID o2) {
+                    auto& w = *static_cast<Walk*>(data);
+                    CollisionMgr& m = w.mgr;
+                    Ogre::SceneManager* scene = w.scene;
+                    w.nodeless += dGeomGetData(o1) && dGeomGetData(o2) ? 0 : 1;
+                    if (w.calls++ > 0) {
+                        return;
+                    }
+                    m.removeGeom("b");
+                    scene->destroySceneNode("b");
+                    CollisionGeom* d = m.createGeom("d", "box");
+                    d->setNode(scene->getRootSceneNode()->createChildSceneNode("d", V(20, 0, 0)));
+                    d->update();
+                    m.addGeomToSpace("Solid", d);
+                    m.createSpace("Inner", "Solid");
+                    scene->getSceneNode("c")->setPosition(0, 10, 0);
+                    m.getGeom("c")->update();
+                    m.clear();
+                });
+    EXPECT_FALSE(mgr.isWalking());
+    EXPECT_GE(walk.calls, 2);
+    EXPECT_EQ(walk.nodeless, 0);  // the removed geom took part no more
+    EXPECT_EQ(mgr.getGeom("b"), nullptr);
+    EXPECT_EQ(ray("Solid", V(2.3f, 20, 0), V(0, -1, 0), 40).hitNode, nullptr);
+    EXPECT_EQ(ray("Solid", V(-2.3f, 20, 0), V(0, -1, 0), 40).hitNode, nullptr);
+    EXPECT_EQ(ray("Solid", V(0, 20, 0), V(0, -1, 0), 40).point, V(0, 11, 0));
+    EXPECT_EQ(ray("Solid", V(20, 20, 0), V(0, -1, 0), 40).hitNode->getName(), "d");
+    EXPECT_EQ(dGeomGetSpace(reinterpret_cast<dGeomID>(mgr.getSpace("Inner")->space())),
+              mgr.getSpace("Solid")->space());
+    EXPECT_TRUE(logs.contains("cannot be cleared while a collision test runs"));
+    EXPECT_NE(mgr.getGeom("a"), nullptr);
+}
+
 // Runs a statement in a fresh Lua state whose Hit function stores its
 // argument (a table is joined with '|') in the global got.
 std::string runInLua(const std::string& statement) {

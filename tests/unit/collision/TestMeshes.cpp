@@ -85,6 +85,28 @@ Ogre::MeshPtr makeBoxMesh(const std::string& name, const Ogre::Vector3& min,
     return makeMesh(name, corners, {part});
 }
 
+Ogre::MeshPtr makeGridMesh(const std::string& name, int cells, float cellSize, float y) {
+    const float half = 0.5f * cellSize * static_cast<float>(cells);
+    std::vector<Ogre::Vector3> vertices;
+    for (int z = 0; z <= cells; ++z) {
+        for (int x = 0; x <= cells; ++x) {
+            vertices.emplace_back(cellSize * static_cast<float>(x) - half, y,
+                                  cellSize * static_cast<float>(z) - half);
+        }
+    }
+    SubMeshData grid;
+    grid.shared = true;
+    grid.use32BitIndices = true;
+    const uint32_t row = static_cast<uint32_t>(cells) + 1;
+    for (uint32_t z = 0; z < row - 1; ++z) {
+        for (uint32_t x = 0; x < row - 1; ++x) {
+            const uint32_t v00 = z * row + x, v10 = v00 + 1, v01 = v00 + row, v11 = v01 + 1;
+            grid.indices.insert(grid.indices.end(), {v00, v01, v10, v10, v01, v11});
+        }
+    }
+    return makeMesh(name, vertices, {grid});
+}
+
 void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions) {
     auto buffer = mesh.sharedVertexData->vertexBufferBinding->getBuffer(0);
     for (size_t i = 0; i < positions.size(); ++i) {

@@ -29,6 +29,10 @@ Ogre::MeshPtr makeMesh(const std::string& name, const std::vector<Ogre::Vector3>
 Ogre::MeshPtr makeBoxMesh(const std::string& name, const Ogre::Vector3& min,
                           const Ogre::Vector3& max);
 
+// A flat square of cells x cells quads of side cellSize, centred on the
+// origin at height y, facing +Y, in one submesh over shared vertex data.
+Ogre::MeshPtr makeGridMesh(const std::string& name, int cells, float cellSize, float y);
+
 // Overwrites the positions of a mesh's shared vertex data.
 void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions);
 

@@ -1,6 +1,7 @@
 #include <Ogre.h>
 #include <gtest/gtest.h>
 
+#include "app/NodeTransform.h"
 #include "support/HeadlessOgre.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
@@ -363,18 +364,32 @@ TEST_F(ActorTest, UnknownMessageTypesAreLoggedAndIgnored) {
 
 TEST_F(ActorTest, DestructionRemovesWhatTheActorMade) {
     makeMesh();
+    Ogre::SceneNode* handle = nullptr;
+    WorldTransform before;
     {
         Actor actor("door", sceneMgr);
         actor.attachTo("A", "");
         actor.setEntity("plane.mesh", "");
-        actor.getNode()->createChildSceneNode("handle");
+        Ogre::SceneNode* node = actor.getNode();
+        node->setPosition(1, 2, 3);
+        node->roll(Ogre::Degree(30));
+        node->setScale(0.5f, 0.5f, 0.5f);
+        handle = node->createChildSceneNode("handle", Vector3(1, 0, 0));
+        handle->pitch(Ogre::Degree(20));
+        handle->setScale(1, 2, 1);
+        before = worldTransform(handle);
     }
     EXPECT_FALSE(sceneMgr->hasSceneNode("door"));
     EXPECT_FALSE(sceneMgr->hasEntity("door"));
-    // Children of the actor's node survive, moved up to the actor's parent.
+    // Children of the actor's node survive, moved up to the actor's parent
+    // without moving in the world.
     ASSERT_TRUE(sceneMgr->hasSceneNode("handle"));
     EXPECT_EQ(1u, parentA->numChildren());
-    EXPECT_EQ(parentA, sceneMgr->getSceneNode("handle")->getParentSceneNode());
+    EXPECT_EQ(parentA, handle->getParentSceneNode());
+    const WorldTransform after = worldTransform(handle);
+    expectNear(before.position, after.position);
+    EXPECT_TRUE(before.orientation.equals(after.orientation, Ogre::Degree(0.01f)));
+    expectNear(before.scale, after.scale);
 }
 
 // Particle systems themselves need a controller manager, which only an

@@ -176,6 +176,24 @@ TEST_F(AvatarTest, BumpsAreReportedAtMostEveryHalfSecond) {
     EXPECT_EQ(game.logLinesWith("Bump depth: ").size(), 2u);
 }
 
+TEST_F(AvatarTest, OverlappingSolidsBoundTheContactsOfAStep) {
+    // Twenty fine grids 0.1 above the ground, each a little aside of the
+    // last: every one the sphere touches gives contacts of its own.
+    test::makeGridMesh("PileMesh", 20, 0.1f, 0.1f);
+    for (int i = 0; i < 20; ++i) {
+        addSolid("Pile" + std::to_string(i), "PileMesh", V(0.013f * i, 0, 0.007f * i));
+    }
+    ASSERT_TRUE(land());
+    int most = 0;
+    for (int i = 0; i < 100; ++i) {
+        step();
+        most = std::max(most, avatar->getStepContacts());
+    }
+    EXPECT_EQ(most, Avatar::kMaxStepContacts);             // more were found
+    EXPECT_NEAR(avatarPosition().y, 0.1f + 0.25f, 0.02f);  // resting on the pile
+    EXPECT_EQ(count("EndJump"), 1);
+}
+
 TEST_F(AvatarTest, LockedFallsAndCollidesButIgnoresMoveAndTurn) {
     avatar->setState(Locked);
     avatar->setMove(V(5, 0, 0));
@@ -240,6 +258,21 @@ TEST_F(AvatarTest, ScriptValuesThatAreNotFiniteAreIgnored) {
     EXPECT_FALSE(avatarPosition().isNaN());
 }
 
+TEST_F(AvatarTest, AForceTooLargeForTheBodyResetsItWithALogLine) {
+    standOnGround();
+    const V before = avatarPosition();
+    avatar->setAmbientForce(V(0, -3.4e38f, 0));
+    step(300);
+    EXPECT_FALSE(avatarPosition().isNaN());
+    EXPECT_TRUE(worldTransform(avatarNode()).orientation.isNaN() == false);
+    EXPECT_EQ(game.logLinesWith("the body is reset").size(), 1u);
+    EXPECT_EQ(avatar->getAmbientForce(), V::ZERO);
+    // Back at rest where it last stood, and simulated as before.
+    EXPECT_NEAR(avatarPosition().x, before.x, 0.01f);
+    EXPECT_NEAR(avatarPosition().y, before.y, 0.05f);
+    EXPECT_EQ(avatar->getState(), Ground);
+}
+
 TEST_F(AvatarTest, ResetPutsTheAvatarBackAtRestInTheAir) {
     standOnGround();
     avatar->turn(45.0f);
@@ -295,6 +328,91 @@ TEST(AvatarPlatform, RidesAMovingPlatform) {
     EXPECT_NEAR(moved.y, 0.5f, 0.05f);
     EXPECT_NEAR(moved.z, 0.0f, 0.02f);
     EXPECT_EQ(world.avatar->getState(), Ground);
+}
+
+// Moving geometry is an actor with a Velocity, placed by the ticks as in a level.
+Actor* addMovingBox(test::AvatarWorld& world, const std::string& name, const V& min, const V& max,
+                    const V& position, const V& velocity) {
+    test::makeBoxMesh(name + "Mesh", min, max);
+    Actor* actor = world.sim->addActor(name);
+    actor->attachTo("LevelRoot", "Keep");
+    actor->setPosition("", position);
+    actor->setCollisionGeometry(name + "Mesh", "Solid");
+    actor->setVelocity(velocity, "");
+    return actor;
+}
+
+TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
+    test::AvatarWorld world;
+    world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+    world.addAvatar(V(0, 1, 0));
+    ASSERT_TRUE(world.land());
+    // 0.5 thick, 2 units a second along +x from x = -2 through the avatar's spot.
+    Actor* wall =
+        addMovingBox(world, "Wall", V(-0.25f, 0, -3), V(0.25f, 2, 3), V(-2, 0, 0), V(2, 0, 0));
+    for (int i = 0; i < 150; ++i) {  // 3 s: the wall's centre goes to x = 4
+        world.tick();
+    }
+    const float wallFront = worldTransform(wall->getNode()).position.x + 0.25f;
+    EXPECT_NEAR(wallFront, 4.25f, 0.05f);
+    // Still in front of the wall, touching it, and on the ground.
+    EXPECT_GT(world.avatarPosition().x, wallFront + 0.15f);
+    EXPECT_LT(world.avatarPosition().x, wallFront + 0.3f);
+    EXPECT_NEAR(world.avatarPosition().y, 0.25f, 0.05f);
+    EXPECT_NEAR(world.avatarPosition().z, 0.0f, 0.05f);
+
+    // A jump of the wall's node into the avatar (0.55 in one tick, faster
+    // than anything moves) does not throw the avatar.
+    wall->setVelocity(V::ZERO, "");
+    wall->setPosition("MoveWorld", V(-1, 0, 0));
+    for (int i = 0; i < 50; ++i) {
+        world.tick();  // the avatar comes to rest
+    }
+    const float x = world.avatarPosition().x;
+    wall->setPosition("", V(x - 0.25f - 0.45f - 0.25f, 0, 0));
+    world.tick();
+    wall->setPosition("MoveWorld", V(0.55f, 0, 0));
+    world.tick();
+    EXPECT_LT(world.avatarPosition().x - x, 0.1f);
+}
+
+TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {
+    test::AvatarWorld world;
+    Actor* shuttle = addMovingBox(world, "Shuttle", V(-2.5f, -0.4f, -2.5f), V(2.5f, 0, 2.5f),
+                                  V(0, 0, 0), V::ZERO);
+    world.addAvatar(V(0, 1, 0));
+    world.tick();
+    ASSERT_TRUE(world.land());
+    world.step(100);
+    // A railing on the shuttle, touching the avatar's side, moves with it.
+    test::makeBoxMesh("RailMesh", V(-0.25f, 0, -2), V(0.25f, 1, 2));
+    Actor* rail = world.sim->addActor("Rail");
+    rail->attachTo("Shuttle", "Keep");
+    rail->setPosition("", V(-0.49f, 0, 0));
+    rail->setCollisionGeometry("RailMesh", "Solid");
+    shuttle->setVelocity(V(2, 0, 0), "");
+    const V start = world.avatarPosition();
+    for (int i = 0; i < 50; ++i) {
+        world.tick();
+    }
+    const V moved = world.avatarPosition() - start;
+    EXPECT_NEAR(moved.x, 2.0f, 0.05f);  // what the shuttle moved, no more
+    EXPECT_NEAR(moved.y, 0.0f, 0.02f);
+    EXPECT_EQ(world.avatarNode()->getParentSceneNode()->getName(), "Shuttle");
+}
+
+TEST(AvatarDrop, DropsOfOneAndTenMetresLandOnce) {
+    for (float height : {1.0f, 10.0f}) {
+        test::AvatarWorld world;
+        world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+        world.addAvatar(V(0, 0.25f + height, 0));
+        for (int i = 0; i < 150 * 4; ++i) {
+            world.step();
+        }
+        EXPECT_EQ(world.count("EndJump"), 1) << height;
+        EXPECT_EQ(world.avatar->getState(), Ground) << height;
+        EXPECT_NEAR(world.avatarPosition().y, 0.25f, 0.02f) << height;
+    }
 }
 
 TEST(AvatarLevel, StepsWithoutLevelObjectsReportEachOnceAndDoNothing) {

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "app/GameApp.h"
+#include "app/NodeTransform.h"
 #include "collision/CollisionMgr.h"
 #include "collision/TestMeshes.h"
 #include "script/ScriptVM.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"
 #include "world/Avatar.h"
-#include "world/NodeTransform.h"
 #include "world/Simulation.h"
 
 namespace vantor::test {
@@ -44,9 +44,7 @@ public:
             "function BumpedIntoSomething(d) ev = ev .. 'Bump;' end\n");
     }
 
-    ~AvatarWorld() {
-        game.stop();
-    }
+    ~AvatarWorld() { game.stop(); }
 
     // The actor "_AVATAR" under "LevelRoot" at position, and the heading node
     // "ROT1" beside it (below the avatar it would turn with it, twice).

@@ -14,6 +14,7 @@
 
 #include "app/GameApp.h"
 #include "collision/CollisionMgr.h"
+#include "collision/TestMeshes.h"
 #include "platform/Clock.h"
 #include "script/ScriptVM.h"
 #include "script/wrap_actor.h"
@@ -151,25 +152,35 @@ TEST_F(SimulationClockTest, TicksPerFrameAreBoundedAndLoggedOnce) {
 
 TEST_F(SimulationClockTest, MessagesArriveInTheFirstTickAtOrAfterTheirTime) {
     run("AddActor('door')");
-    run("AddActorMessage('door', 30, 7, 'at30 = 1')");
-    run("AddActorMessage('door', 99.9, 7, 'at99 = 1')");
-    ASSERT_EQ(2u, sim->getMessages().size());
-    EXPECT_EQ(99u, sim->getMessages()[1].time);
-
-    // A frame runs ticks while the simulation is not ahead of the clock.
-    clock.advance(19);
-    EXPECT_EQ((std::vector<uint32_t>{20}), frameTicks());
-    EXPECT_EQ("(nil)", text("at30"));
-    clock.advance(1);
-    EXPECT_EQ((std::vector<uint32_t>{40}), frameTicks());
-    EXPECT_EQ("1", text("at30"));
-    clock.advance(59);
-    EXPECT_EQ((std::vector<uint32_t>{60, 80}), frameTicks());
-    EXPECT_EQ("(nil)", text("at99"));
-    clock.advance(1);
-    EXPECT_EQ((std::vector<uint32_t>{100}), frameTicks());
-    EXPECT_EQ("1", text("at99"));
+    // Each records the simulation time of the tick that delivers it: a message
+    // due exactly at a tick's time arrives in that tick, not the next.
+    run("AddActorMessage('door', 30, 7, 'at30 = GetSimulationTime()')");
+    run("AddActorMessage('door', 60, 7, 'at60 = GetSimulationTime()')");
+    run("AddActorMessage('door', 99.9, 7, 'at99 = GetSimulationTime()')");
+    ASSERT_EQ(3u, sim->getMessages().size());
+    EXPECT_EQ(99u, sim->getMessages()[2].time);
+    clock.advance(200);
+    frameTicks();
+    EXPECT_EQ(40, number("at30"));
+    EXPECT_EQ(60, number("at60"));
+    EXPECT_EQ(100, number("at99"));
     EXPECT_TRUE(sim->getMessages().empty());
+}
+
+TEST(SimulationLevelStart, MessageDueAtZeroArrivesBeforeTheFirstFrame) {
+    test::TestGame game(test::TestGame::defaultSetup("level.lua"),
+                        {{"level.lua",
+                          "AddActor('door')\n"
+                          "AddActorMessage('door', 0, 7, 'atZero = GetSimulationTime()')\n"
+                          "AddActorMessage('door', 20, 7, 'at20 = GetSimulationTime()')\n"}});
+    GameApp& app = game.start();
+    lua_State* L = app.getScriptVM("lua")->state();
+    lua_getglobal(L, "atZero");
+    lua_getglobal(L, "at20");
+    EXPECT_TRUE(lua_isnumber(L, -2));
+    EXPECT_EQ(0, lua_tonumber(L, -2));
+    EXPECT_TRUE(lua_isnil(L, -1));  // the next one waits for the tick to 20
+    lua_pop(L, 2);
 }
 
 TEST_F(SimulationClockTest, SameTickDeliversInInsertionOrder) {
@@ -199,13 +210,16 @@ TEST_F(SimulationClockTest, ScriptMessageAddingDueMessageGetsItTheSameTick) {
 
 TEST_F(SimulationClockTest, NegativeTimeIsNeverDelivered) {
     run("AddActor('door')");
+    // Far in the past too: the low 32 bits of -2^32 or of a saturated -1e20 are 0.
     run("AddActorMessage('door', -1, 7, 'never = 1')");
-    ASSERT_EQ(1u, sim->getMessages().size());
+    run("AddActorMessage('door', -4294967296, 7, 'never = 2')");
+    run("AddActorMessage('door', -1e20, 7, 'never = 3')");
+    ASSERT_EQ(3u, sim->getMessages().size());
     EXPECT_EQ(0xFFFFFFFFu, sim->getMessages()[0].time);
     app->fastForward(9000);
     frameTicks();
     EXPECT_EQ("(nil)", text("never"));
-    EXPECT_EQ(1u, sim->getMessages().size());
+    EXPECT_EQ(3u, sim->getMessages().size());
 }
 
 TEST_F(SimulationClockTest, MessageForUnknownActorIsNotQueued) {
@@ -281,6 +295,32 @@ TEST_F(SimulationClockTest, CollisionCallbacksRunWhileGeometryTouches) {
     // Removing the actor removes its geometry.
     run("RemoveActor('wall')");
     EXPECT_EQ(nullptr, app->getCollisionMgr()->getGeom("wall"));
+}
+
+TEST_F(SimulationClockTest, GeometryBelowAMovingParentIsWhereTheParentIsNow) {
+    // A lift with a flag on it; no frame is drawn between the ticks, so OGRE's
+    // cached world transforms keep the flag where the lift started. "Flag" is
+    // updated before "Lift" in the name order.
+    test::makeBoxMesh("flag.mesh", Vector3(-0.5f, 0, -0.5f), Vector3(0.5f, 1, 0.5f));
+    app->getCollisionMgr()->createSpace("Flags", "");
+    run("AddActor('Lift'); AddActor('Flag')");
+    run("AddActorMessage('Lift', 0, 0, 'LevelRoot')");
+    run("AddActorMessage('Flag', 0, 0, 'Lift')");
+    run("AddActorMessage('Flag', 0, 4, 'flag.mesh', 'Flags')");
+    run("AddActorMessage('Lift', 0, 5, '', '', 0, 50, 0)");  // 1 unit up per tick
+    auto topOfFlag = [&] {
+        run("hx, hy, hz, hit = RayTest('Flags', 0, 100, 0, 0, -1, 0, 200)");
+        EXPECT_EQ("Flag", text("hit"));
+        return number("hy");
+    };
+    clock.advance(99);  // ticks to 20 .. 100 in one frame
+    EXPECT_EQ(5u, frameTicks().size());
+    EXPECT_NEAR(6.0, topOfFlag(), 1e-4);
+    // A script moves the lift: the next tick's geometry has it where it is.
+    run("AddActorMessage('Lift', 0, 5, '', '', 0, 0, 0); SetPosition('Lift', 0, 20, 0)");
+    clock.advance(20);
+    frameTicks();
+    EXPECT_NEAR(21.0, topOfFlag(), 1e-4);
 }
 
 TEST_F(SimulationClockTest, SceneNodeFunctions) {

@@ -2,8 +2,8 @@
 #include <OgreSceneNode.h>
 #include <gtest/gtest.h>
 
+#include "app/NodeTransform.h"
 #include "support/HeadlessOgre.h"
-#include "world/NodeTransform.h"
 
 namespace vantor {
 namespace {

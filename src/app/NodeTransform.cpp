@@ -1,4 +1,4 @@
-#include "world/NodeTransform.h"
+#include "app/NodeTransform.h"
 
 #include <OgreNode.h>
 
@@ -57,6 +57,22 @@ void setWorldPosition(Ogre::Node* node, const Ogre::Vector3& position) {
     } else {
         node->setPosition(position);
     }
+}
+
+void setWorldTransform(Ogre::Node* node, const WorldTransform& world) {
+    const Ogre::Node* parentNode = node->getParent();
+    if (!parentNode) {
+        node->setPosition(world.position);
+        node->setOrientation(world.orientation);
+        node->setScale(world.scale);
+        return;
+    }
+    const WorldTransform parent = worldTransform(parentNode);
+    const Ogre::Quaternion toParent = parent.orientation.Inverse();
+    node->setPosition((toParent * (world.position - parent.position)) / parent.scale);
+    node->setOrientation(node->getInheritOrientation() ? toParent * world.orientation
+                                                       : world.orientation);
+    node->setScale(node->getInheritScale() ? world.scale / parent.scale : world.scale);
 }
 
 void rotateInWorld(Ogre::Node* node, const Ogre::Quaternion& rotation) {

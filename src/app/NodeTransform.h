@@ -37,6 +37,10 @@ void translateInWorld(Ogre::Node* node, const Ogre::Vector3& offset);
 // Places the node at position, given in world coordinates.
 void setWorldPosition(Ogre::Node* node, const Ogre::Vector3& position);
 
+// Gives the node the local transform that places it at world under its
+// current parent, within its inheritance settings.
+void setWorldTransform(Ogre::Node* node, const WorldTransform& world);
+
 // Rotates the node by rotation about world axes, keeping its position.
 void rotateInWorld(Ogre::Node* node, const Ogre::Quaternion& rotation);
 
