@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 #include "app/GameApp.h"
 #include "app/Log.h"
 #include "platform/Browser.h"
 #include "platform/Http.h"
+#include "platform/Signals.h"
 #include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
 #include "script/Sha256.h"
@@ -21,6 +23,8 @@ namespace vantor {
 namespace {
 constexpr char kSetupTable[] = "setup";
 constexpr char kDownloadUrlKey[] = "downloadurl";
+constexpr char kDownloadLimitKey[] = "downloadlimit";
+constexpr char kGetUrlFailed[] = "Error: GetUrl: download of ";
 
 // The "setup" script state of the running application, or null.
 lua_State* setupState() {
@@ -55,6 +59,41 @@ std::string downloadBase(lua_State* L) {
     return base.empty() ? std::string(kDownloadBase) : base;
 }
 
+uint64_t downloadLimitBytes(lua_State* L) {
+    double mb = kDownloadLimitMB;
+    if (L && lua_checkstack(L, 3)) {
+        const int top = lua_gettop(L);
+        lua_pushstring(L, kSetupTable);
+        lua_rawget(L, LUA_GLOBALSINDEX);
+        if (lua_istable(L, -1)) {
+            lua_pushstring(L, kDownloadLimitKey);
+            lua_rawget(L, -2);
+            const double value = lua_type(L, -1) == LUA_TNUMBER ? lua_tonumber(L, -1) : 0.0;
+            // Anything past a terabyte is as good as no bound; NaN fails the test.
+            if (value > 0.0) {
+                mb = std::min(value, 1048576.0);
+            }
+        }
+        lua_settop(L, top);
+    }
+    return static_cast<uint64_t>(mb * 1048576.0);
+}
+
+std::string printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace web
 
 int w_StartWebBrowser(lua_State* L) {
@@ -76,10 +115,16 @@ int w_GetUrl(lua_State* L) {
             const std::string path = script::argText(L, 1);
             const std::string fileName = script::argText(L, 2);
             const std::string address = web::downloadBase(setupState()) + path;
-            const platform::DownloadResult result = platform::downloadToFile(address, fileName);
-            if (result.status == platform::DownloadStatus::TransferCut) {
-                log("Error: GetUrl: download of " + address + " to " + fileName +
-                    " cut short: " + result.error);
+            platform::DownloadLimits limits;
+            limits.maxBytes = web::downloadLimitBytes(setupState());
+            // A quit signal or the window's close ends the transfer within
+            // one poll, so the frame loop can tear the game down.
+            limits.cancelled = platform::quitRequested;
+            const platform::DownloadResult result =
+                platform::downloadToFile(address, fileName, limits);
+            if (result.status != platform::DownloadStatus::Complete) {
+                log(kGetUrlFailed + web::printable(address) + " to " + web::printable(fileName) +
+                    " failed: " + result.error);
             }
             lua_pushnumber(L, result.status == platform::DownloadStatus::Complete ? 1 : 0);
             return 1;
