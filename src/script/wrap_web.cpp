@@ -5,6 +5,7 @@
 #include <lualib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
@@ -24,6 +25,8 @@ namespace {
 constexpr char kSetupTable[] = "setup";
 constexpr char kDownloadUrlKey[] = "downloadurl";
 constexpr char kDownloadLimitKey[] = "downloadlimit";
+constexpr char kSandboxKey[] = "sandbox";
+constexpr char kBrowserRefused[] = "Error: StartWebBrowser: refused ";
 constexpr char kGetUrlFailed[] = "Error: GetUrl: download of ";
 
 // The "setup" script state of the running application, or null.
@@ -79,6 +82,32 @@ uint64_t downloadLimitBytes(lua_State* L) {
     return static_cast<uint64_t>(mb * 1048576.0);
 }
 
+bool sandboxed(lua_State* L) {
+    if (!L || !lua_checkstack(L, 3)) {
+        return false;
+    }
+    const int top = lua_gettop(L);
+    bool on = false;
+    lua_pushstring(L, kSetupTable);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    if (lua_istable(L, -1)) {
+        lua_pushstring(L, kSandboxKey);
+        lua_rawget(L, -2);
+        on = lua_type(L, -1) == LUA_TNUMBER && lua_tonumber(L, -1) != 0;
+    }
+    lua_settop(L, top);
+    return on;
+}
+
+bool isWebAddress(const std::string& target) {
+    std::string scheme = target.substr(0, target.find(':'));
+    for (char& c : scheme) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return target.find(':') != std::string::npos && (scheme == "http" || scheme == "https") &&
+           target.compare(scheme.size(), 3, "://") == 0;
+}
+
 std::string printable(const std::string& text) {
     std::string out;
     for (const char c : text) {
@@ -100,6 +129,16 @@ int w_StartWebBrowser(lua_State* L) {
     return script::guarded(L, "StartWebBrowser", [&] {
         const std::string target = script::argText(L, 1);
         if (target.empty()) {
+            return;
+        }
+        // xdg-open would take a leading '-' as one of its options.
+        if (target[0] == '-') {
+            log(kBrowserRefused + web::printable(target) + " (it starts with '-')");
+            return;
+        }
+        if (web::sandboxed(setupState()) && !web::isWebAddress(target)) {
+            log(kBrowserRefused + web::printable(target) +
+                " (only http and https addresses open in sandbox mode)");
             return;
         }
         if (!platform::openWithDesktop(target)) {

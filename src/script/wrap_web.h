@@ -10,7 +10,9 @@ namespace vantor {
 // Web and hashing script functions.
 
 // StartWebBrowser(target): opens a web address, file or document with the
-// desktop's default handler. No results; the outcome is not waited for.
+// desktop's default handler. No results; the outcome is not waited for. A
+// target starting with '-' is refused with a log line, and so is anything
+// but an http or https address in sandbox mode.
 int w_StartWebBrowser(lua_State* L);
 
 // GetUrl(path, fileName): downloads the download base address followed by
@@ -42,6 +44,12 @@ inline constexpr double kDownloadLimitMB = 64;
 // The size bound in bytes: `setup.downloadlimit` (MB) of `setupState` when
 // it is a positive number, else kDownloadLimitMB. Reads raw.
 uint64_t downloadLimitBytes(lua_State* setupState);
+
+// True when `setup.sandbox` of `setupState` is a number other than 0.
+bool sandboxed(lua_State* setupState);
+
+// True for a text that starts with "http://" or "https://" (scheme in any case).
+bool isWebAddress(const std::string& target);
 
 // `text` with every byte below 0x20, 0x7f and above written as \xNN, for
 // log lines that must stay one line.
