@@ -39,63 +39,60 @@ lua_State* setupState() {
 
 namespace web {
 
-std::string downloadBase(lua_State* L) {
+namespace {
+
+// Calls `read` with setup[key] of `L` on top of the stack (nil when the
+// table or the key is missing) and restores the stack. Raw reads: a
+// metatable on the globals or on the table (a strict-mode script) must not
+// turn a missing key into a Lua error here.
+template <typename Read>
+void readSetupKey(lua_State* L, const char* key, Read read) {
     if (!L || !lua_checkstack(L, 3)) {
-        return kDownloadBase;
+        return;
     }
-    // Raw reads: a metatable on the globals or on the table (a strict-mode
-    // script) must not turn a missing key into a Lua error here.
     const int top = lua_gettop(L);
-    std::string base;
     lua_pushstring(L, kSetupTable);
     lua_rawget(L, LUA_GLOBALSINDEX);
     if (lua_istable(L, -1)) {
-        lua_pushstring(L, kDownloadUrlKey);
+        lua_pushstring(L, key);
         lua_rawget(L, -2);
+    } else {
+        lua_pushnil(L);
+    }
+    read();
+    lua_settop(L, top);
+}
+
+}  // namespace
+
+std::string downloadBase(lua_State* L) {
+    std::string base;
+    readSetupKey(L, kDownloadUrlKey, [&] {
         if (lua_type(L, -1) == LUA_TSTRING) {
             size_t length = 0;
             const char* text = lua_tolstring(L, -1, &length);
             base.assign(text, length);
         }
-    }
-    lua_settop(L, top);
+    });
     return base.empty() ? std::string(kDownloadBase) : base;
 }
 
 uint64_t downloadLimitBytes(lua_State* L) {
     double mb = kDownloadLimitMB;
-    if (L && lua_checkstack(L, 3)) {
-        const int top = lua_gettop(L);
-        lua_pushstring(L, kSetupTable);
-        lua_rawget(L, LUA_GLOBALSINDEX);
-        if (lua_istable(L, -1)) {
-            lua_pushstring(L, kDownloadLimitKey);
-            lua_rawget(L, -2);
-            const double value = lua_type(L, -1) == LUA_TNUMBER ? lua_tonumber(L, -1) : 0.0;
-            // Anything past a terabyte is as good as no bound; NaN fails the test.
-            if (value > 0.0) {
-                mb = std::min(value, 1048576.0);
-            }
+    readSetupKey(L, kDownloadLimitKey, [&] {
+        const double value = lua_type(L, -1) == LUA_TNUMBER ? lua_tonumber(L, -1) : 0.0;
+        // Anything past a terabyte is as good as no bound; NaN fails the test.
+        if (value > 0.0) {
+            mb = std::min(value, 1048576.0);
         }
-        lua_settop(L, top);
-    }
+    });
     return static_cast<uint64_t>(mb * 1048576.0);
 }
 
 bool sandboxed(lua_State* L) {
-    if (!L || !lua_checkstack(L, 3)) {
-        return false;
-    }
-    const int top = lua_gettop(L);
     bool on = false;
-    lua_pushstring(L, kSetupTable);
-    lua_rawget(L, LUA_GLOBALSINDEX);
-    if (lua_istable(L, -1)) {
-        lua_pushstring(L, kSandboxKey);
-        lua_rawget(L, -2);
-        on = lua_type(L, -1) == LUA_TNUMBER && lua_tonumber(L, -1) != 0;
-    }
-    lua_settop(L, top);
+    readSetupKey(L, kSandboxKey,
+                 [&] { on = lua_type(L, -1) == LUA_TNUMBER && lua_tonumber(L, -1) != 0; });
     return on;
 }
 
