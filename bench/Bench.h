@@ -40,5 +40,6 @@ std::vector<BenchRow> runWorldBench(bool quick);
 std::vector<BenchRow> runAvatarBench(bool quick);
 std::vector<BenchRow> runStressBench(bool quick);
 std::vector<BenchRow> runFrameBench(bool quick);
+std::vector<BenchRow> runSoundBench(bool quick);
 
 }  // namespace vantor::bench

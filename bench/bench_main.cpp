@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
         {"avatar", vantor::bench::runAvatarBench},
         {"collision", vantor::bench::runCollisionBench},
         {"world", vantor::bench::runWorldBench},
+        {"sound", vantor::bench::runSoundBench},
         {"frame", vantor::bench::runFrameBench}};
     for (const std::string& name : wanted) {
         if (std::none_of(cases.begin(), cases.end(),

@@ -117,12 +117,31 @@ struct AudioDevice::Decoder {
         // (streamed) are not.
         const int subtype = info.format & SF_FORMAT_SUBMASK;
         if ((subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) &&
-            info.frames * info.channels <= kCachedSampleValues) {
+            info.frames * info.channels <= kCachedPcmValues) {
             sf_command(decoder->file.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
         }
         decoder->outChannels = (mono || info.channels > 2) ? 1 : info.channels;
         decoder->loop = loop;
         return decoder;
+    }
+
+    // How many decoded values a sample of this file may have to be kept
+    // whole: decoding compressed formats costs far more per value.
+    int64_t cachedValues() const {
+        switch (info.format & SF_FORMAT_SUBMASK) {
+            case SF_FORMAT_PCM_S8:
+            case SF_FORMAT_PCM_U8:
+            case SF_FORMAT_PCM_16:
+            case SF_FORMAT_PCM_24:
+            case SF_FORMAT_PCM_32:
+            case SF_FORMAT_FLOAT:
+            case SF_FORMAT_DOUBLE:
+            case SF_FORMAT_ULAW:
+            case SF_FORMAT_ALAW:
+                return kCachedPcmValues;
+            default:
+                return kCachedCompressedValues;
+        }
     }
 
     // Decodes up to `frames` frames into `out`, starting over at the end of
@@ -375,6 +394,7 @@ uint32_t AudioDevice::startFeed(std::unique_ptr<Decoder> decoder, int volume, bo
         handle = nextHandle();
     }
     feeds_[handle] = std::move(feed);
+    newFeed_ = true;
     wake_.notify_one();
     error_ = AudioError::Ok;
     return handle;
@@ -425,11 +445,12 @@ uint32_t AudioDevice::sampleLoad(const std::string& path, int maxPlaybacks, uint
     sample->path = path;
     sample->flags = flags;
     sample->maxPlaybacks = maxPlaybacks;
-    if (info.frames * decoder->outChannels <= kCachedSampleValues) {
+    const int64_t cached = decoder->cachedValues();
+    if (info.frames * decoder->outChannels <= cached) {
         // Short enough to decode here at once and keep.
         std::vector<int16_t> pcm;
         std::vector<int16_t> chunk;
-        const sf_count_t most = kCachedSampleValues / decoder->outChannels;
+        const sf_count_t most = cached / decoder->outChannels;
         for (sf_count_t frames = 0; frames < most;) {
             const sf_count_t got = decoder->read(chunk, std::min(kChunkFrames, most - frames));
             if (got <= 0) {
@@ -619,7 +640,8 @@ void AudioDevice::feedLoop() {
             }
         }
         work.clear();
-        wake_.wait_for(lock, kFeedInterval);
+        wake_.wait_for(lock, kFeedInterval, [this] { return stopping_ || newFeed_; });
+        newFeed_ = false;
     }
 }
 

@@ -48,7 +48,7 @@ const char* describeAudioError(AudioError error);
 // or channel takes one when it starts and hands it back when it is stopped,
 // freed or has played to its end.
 //
-// Samples of up to kCachedSampleValues decoded values are decoded once, when
+// Samples of up to cachedSampleValues() decoded values are decoded once, when
 // loaded, and kept; longer ones (up to the limits below) are read from their
 // file while they play, so a long file neither stalls the caller nor fills
 // memory.
@@ -73,8 +73,10 @@ public:
     static constexpr uint32_t kSample3D = 8;  // positioned; mixed down to mono
 
     static constexpr int kMaxVoices = 256;
-    // 5 s of 44.1 kHz stereo: decoding that much takes a few milliseconds.
-    static constexpr int64_t kCachedSampleValues = 441000;
+    // Samples kept whole: 5 s of 44.1 kHz stereo PCM, or 2 s of a compressed
+    // format (OGG, FLAC, MP3), each a few milliseconds of decoding at most.
+    static constexpr int64_t kCachedPcmValues = 441000;
+    static constexpr int64_t kCachedCompressedValues = 176400;
     // Samples beyond these are refused (AudioError::Format).
     static constexpr int64_t kMaxSampleSeconds = 3600;
     static constexpr int kMaxSampleChannels = 8;
@@ -147,6 +149,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
+    // A feed was started since the feeding thread last looked.
+    bool newFeed_ = false;
     std::thread feeder_;
 
     std::vector<unsigned> freeVoices_;
