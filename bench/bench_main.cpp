@@ -25,12 +25,9 @@ int main(int argc, char** argv) {
     // The cases inside a headless application run first, then the ones on a
     // bare OGRE root, then the windowed one.
     const std::vector<std::pair<std::string, Run>> cases = {
-        {"stress", vantor::bench::runStressBench},
-        {"avatar", vantor::bench::runAvatarBench},
-        {"collision", vantor::bench::runCollisionBench},
-        {"world", vantor::bench::runWorldBench},
-        {"sound", vantor::bench::runSoundBench},
-        {"frame", vantor::bench::runFrameBench}};
+        {"stress", vantor::bench::runStressBench},       {"avatar", vantor::bench::runAvatarBench},
+        {"collision", vantor::bench::runCollisionBench}, {"world", vantor::bench::runWorldBench},
+        {"sound", vantor::bench::runSoundBench},         {"frame", vantor::bench::runFrameBench}};
     for (const std::string& name : wanted) {
         if (std::none_of(cases.begin(), cases.end(),
                          [&](const auto& c) { return c.first == name; })) {

@@ -86,7 +86,7 @@ TEST_F(HttpTest, FailedTransfersLeaveTheOldFileAlone) {
         const char* path;
         const char* cause;
     } cases[] = {
-        {"cut/90000/50000", "transfer closed"},         // server stops mid-body
+        {"cut/90000/50000", "transfer closed"},          // server stops mid-body
         {"body/200000", "download limit of 0.0953674"},  // announced too large
         {"forever", "download limit of 0.0953674"},      // no length, never ends
         {"drip", "(the limit is 2 s)"},                  // 2 bytes a second
