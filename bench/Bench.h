@@ -41,5 +41,6 @@ std::vector<BenchRow> runAvatarBench(bool quick);
 std::vector<BenchRow> runStressBench(bool quick);
 std::vector<BenchRow> runFrameBench(bool quick);
 std::vector<BenchRow> runScriptBench(bool quick);
+std::vector<BenchRow> runSoundBench(bool quick);
 
 }  // namespace vantor::bench

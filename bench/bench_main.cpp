@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     const std::vector<std::pair<std::string, Run>> cases = {
         {"stress", vantor::bench::runStressBench},       {"avatar", vantor::bench::runAvatarBench},
         {"collision", vantor::bench::runCollisionBench}, {"world", vantor::bench::runWorldBench},
-        {"script", vantor::bench::runScriptBench},       {"frame", vantor::bench::runFrameBench}};
+        {"script", vantor::bench::runScriptBench},       {"sound", vantor::bench::runSoundBench},
+        {"frame", vantor::bench::runFrameBench}};
     for (const std::string& name : wanted) {
         if (std::none_of(cases.begin(), cases.end(),
                          [&](const auto& c) { return c.first == name; })) {

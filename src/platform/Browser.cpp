@@ -7,13 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace vantor::platform {
 
 namespace {
 
 constexpr char kHandler[] = "xdg-open";
-// Exit status of the intermediate process when the handler could not be spawned.
-constexpr int kSpawnFailed = 127;
 
 // Spawn attributes for the handler: a clean signal state (the engine's masks
 // and ignored signals are not the handler's business) and a session of its
@@ -43,13 +43,12 @@ private:
 
 }  // namespace
 
-// The handler may run for as long as the browser does (some desktops' xdg-open
-// waits for it), and the engine must neither wait for it nor leave a zombie.
-// So the handler is started from a short-lived intermediate process that exits
-// right after the spawn; the handler is then adopted (and reaped) by init, and
-// the only wait here is for the intermediate process. Everything the
-// intermediate process needs is prepared before fork, so between fork and
-// _exit it only makes system calls (no allocation, no locks, no stdio).
+// posix_spawnp starts the handler without copying the engine's threads or
+// memory (glibc uses vfork semantics), so nothing of the GL or audio threads
+// runs in the child. The handler may live as long as the browser does (some
+// desktops' xdg-open waits for it), so a small detached thread waits for it
+// and reaps it: the frame loop never waits and no zombie stays behind. A
+// handler still running when the game ends is adopted by init.
 bool openWithDesktop(const std::string& target) {
     // An argument ends at a NUL byte; a cut-off target is not what was asked for.
     if (target.find('\0') != std::string::npos) {
@@ -59,25 +58,15 @@ bool openWithDesktop(const std::string& target) {
     std::string argument(target);
     char* argv[] = {handler.data(), argument.data(), nullptr};
     SpawnAttributes attributes;
-
-    const pid_t intermediate = ::fork();
-    if (intermediate < 0) {
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, kHandler, nullptr, attributes.get(), argv, environ) != 0) {
         return false;
     }
-    if (intermediate == 0) {
-        pid_t handlerPid = 0;
-        const int rc =
-            posix_spawnp(&handlerPid, kHandler, nullptr, attributes.get(), argv, environ);
-        ::_exit(rc == 0 ? 0 : kSpawnFailed);
-    }
-
-    int status = 0;
-    while (::waitpid(intermediate, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }).detach();
+    return true;
 }
 
 }  // namespace vantor::platform

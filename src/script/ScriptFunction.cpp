@@ -74,13 +74,6 @@ bool isSandboxed(lua_State* L) {
     return vm && vm->sandbox() && vm->sandbox()->isEnabled();
 }
 
-void checkAddress(lua_State* L, const std::string& address) {
-    ScriptSandbox::refuseNulBytes(address);
-    if (isSandboxed(L) && address.rfind("http://", 0) != 0 && address.rfind("https://", 0) != 0) {
-        throw std::runtime_error(address + " is not an http or https address");
-    }
-}
-
 std::string describeArg(lua_State* L, int index) {
     if (lua_type(L, index) == LUA_TSTRING) {
         return "'" + argText(L, index) + "'";

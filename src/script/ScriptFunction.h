@@ -51,10 +51,6 @@ void checkFilePath(lua_State* L, const std::string& path, ScriptSandbox::Access 
 // True when the sandbox is on for the state that runs the function.
 bool isSandboxed(lua_State* L);
 
-// An address for the desktop to open: no NUL bytes; with the sandbox on,
-// only http and https addresses (a local file could be a program).
-void checkAddress(lua_State* L, const std::string& address);
-
 // An argument as a log line shows it: a text in single quotes, anything
 // else by its type ("a function").
 std::string describeArg(lua_State* L, int index);

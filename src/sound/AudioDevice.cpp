@@ -6,152 +6,206 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <chrono>
 #include <fstream>
-#include <vector>
 
 namespace vantor {
 
 namespace {
 
-// Stream buffering: kStreamBuffers buffers of kStreamChunkFrames frames each,
-// about 1.5 s at 44.1 kHz, so a frame loop that stalls for a second does not
-// run the music dry before the next update refills it.
-constexpr int kStreamBuffers = 4;
-constexpr sf_count_t kStreamChunkFrames = 16384;
+// A fed source keeps kFeedBuffers chunks of kChunkFrames frames queued: about
+// 1.5 s at 44.1 kHz, far more than the feeding thread's kFeedInterval.
+constexpr int kFeedBuffers = 4;
+constexpr sf_count_t kChunkFrames = 16384;
+constexpr auto kFeedInterval = std::chrono::milliseconds(20);
 
 // Distance (in metres) within which a 3D channel plays at full volume; beyond
 // it the volume falls off inversely with distance.
 constexpr float kMinDistance = 1.0f;
 
-// Closes a libsndfile handle when it goes out of scope.
 struct SndFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 using SndFilePtr = std::unique_ptr<SNDFILE, SndFileCloser>;
-
-// Opens a file for decoding; on failure tells a missing or unreadable file
-// from one whose format the decoder does not know.
-SndFilePtr openSound(const std::string& path, SF_INFO& info, AudioError& error) {
-    info = SF_INFO{};
-    SndFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file) {
-        error = std::ifstream(path, std::ios::binary).good() ? AudioError::FileFormat
-                                                             : AudioError::FileOpen;
-        return nullptr;
-    }
-    if (info.channels < 1 || info.samplerate < 1) {
-        error = AudioError::Format;
-        return nullptr;
-    }
-    // Float files are scaled to the full 16-bit range instead of clipping.
-    sf_command(file.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-    return file;
-}
-
-// Reads up to `frames` frames as 16-bit PCM into `out` with `outChannels`
-// channels (1 or 2): mono sources are kept, stereo kept or mixed down, more
-// channels mixed down to mono. Returns the frames read.
-sf_count_t readFrames(SNDFILE* file, int inChannels, int outChannels, sf_count_t frames,
-                      std::vector<int16_t>& in, std::vector<int16_t>& out) {
-    in.resize(static_cast<size_t>(frames * inChannels));
-    const sf_count_t got = sf_readf_short(file, in.data(), frames);
-    out.resize(static_cast<size_t>(std::max<sf_count_t>(got, 0) * outChannels));
-    if (got <= 0) {
-        return 0;
-    }
-    if (inChannels == outChannels) {
-        std::copy_n(in.begin(), out.size(), out.begin());
-        return got;
-    }
-    for (sf_count_t f = 0; f < got; ++f) {
-        long sum = 0;
-        for (int c = 0; c < inChannels; ++c) {
-            sum += in[static_cast<size_t>(f * inChannels + c)];
-        }
-        out[static_cast<size_t>(f)] = static_cast<int16_t>(sum / inChannels);
-    }
-    return got;
-}
-
-int outputChannels(int inChannels, bool forceMono) {
-    return (forceMono || inChannels > 2) ? 1 : inChannels;
-}
 
 ALenum alFormat(int channels) {
     return channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
 }
 
 // The layer's space is left-handed, OpenAL's right-handed: mirror z.
-void toAL(const AudioVector& v, float scale, ALfloat out[3]) {
-    out[0] = v.x * scale;
-    out[1] = v.y * scale;
-    out[2] = -v.z * scale;
+void toAL(const AudioVector& v, ALfloat out[3]) {
+    out[0] = v.x;
+    out[1] = v.y;
+    out[2] = -v.z;
 }
 
-// A 2D source plays at the listener, panned by a position on the unit circle
-// in front of it (pan -100 left .. 100 right).
-void placePanned(ALuint source, int pan) {
-    const float p = std::clamp(pan, -100, 100) / 100.0f;
-    alSource3f(source, AL_POSITION, p, 0.0f, -std::sqrt(1.0f - p * p));
-}
-
-void configureSource(ALuint source, bool is3D, bool loop, float rolloff) {
+// Sets every property a voice may carry from an earlier use.
+void configureVoice(ALuint source, bool is3D, bool loop, float gain) {
     alSourcei(source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
     if (is3D) {
         alSourcei(source, AL_SOURCE_RELATIVE, AL_FALSE);
         alSourcef(source, AL_REFERENCE_DISTANCE, kMinDistance);
-        alSourcef(source, AL_ROLLOFF_FACTOR, rolloff);
-        alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+        alSourcef(source, AL_ROLLOFF_FACTOR, 1.0f);
     } else {
+        // A 2D voice plays at the listener, in the middle.
         alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
         alSourcef(source, AL_ROLLOFF_FACTOR, 0.0f);
-        placePanned(source, 0);
     }
-    alSourcef(source, AL_GAIN, 1.0f);
+    alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+    alSourcef(source, AL_GAIN, gain);
 }
-
-// One playback slot of a sample: its OpenAL source (made on first use) and the
-// handle of the channel that holds it now.
-struct PlaybackSlot {
-    ALuint source = 0;
-    uint32_t handle = 0;
-    // Handed out but not yet played: busy although OpenAL says it is idle.
-    bool pending = false;
-    int volume = 0;
-    int pan = 0;
-    AudioVector position;
-    bool positionDirty = false;
-};
 
 }  // namespace
 
+const char* describeAudioError(AudioError error) {
+    switch (error) {
+        case AudioError::Ok:
+            return "no error";
+        case AudioError::Init:
+            return "no output device";
+        case AudioError::Device:
+        case AudioError::Driver:
+            return "the output device cannot be opened";
+        case AudioError::FileOpen:
+            return "file missing or unreadable";
+        case AudioError::FileFormat:
+            return "cannot decode";
+        case AudioError::Format:
+            return "beyond the sample limits";
+        case AudioError::Handle:
+            return "unknown handle";
+        case AudioError::NoChannel:
+            return "all playbacks of the sample are busy";
+        case AudioError::IllegalParam:
+            return "illegal parameter";
+        case AudioError::Memory:
+            return "out of memory";
+        case AudioError::NoVoice:
+            return "no free voice";
+    }
+    return "unknown error";
+}
+
+// A file decoded in chunks to 16-bit PCM with one or two channels: mono kept,
+// stereo kept or mixed down, more channels mixed down to mono. After it has
+// been handed to a Feed only the feeding thread reads from it.
+struct AudioDevice::Decoder {
+    SndFilePtr file;
+    SF_INFO info{};
+    int outChannels = 0;
+    bool loop = false;
+    std::vector<int16_t> in;
+
+    // Opens `path`; on failure tells a missing or unreadable file from one
+    // whose format the decoder does not know.
+    static std::unique_ptr<Decoder> open(const std::string& path, bool mono, bool loop,
+                                         AudioError& error) {
+        auto decoder = std::make_unique<Decoder>();
+        decoder->file.reset(sf_open(path.c_str(), SFM_READ, &decoder->info));
+        if (!decoder->file) {
+            error = std::ifstream(path, std::ios::binary).good() ? AudioError::FileFormat
+                                                                 : AudioError::FileOpen;
+            return nullptr;
+        }
+        const SF_INFO& info = decoder->info;
+        if (info.channels < 1 || info.samplerate < 1) {
+            error = AudioError::FileFormat;
+            return nullptr;
+        }
+        // Short float files are scaled to the full 16-bit range instead of
+        // clipping. Finding the scale reads the whole file, so long ones
+        // (streamed) are not.
+        const int subtype = info.format & SF_FORMAT_SUBMASK;
+        if ((subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) &&
+            info.frames * info.channels <= kCachedPcmValues) {
+            sf_command(decoder->file.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+        }
+        decoder->outChannels = (mono || info.channels > 2) ? 1 : info.channels;
+        decoder->loop = loop;
+        return decoder;
+    }
+
+    // How many decoded values a sample of this file may have to be kept
+    // whole: decoding compressed formats costs far more per value.
+    int64_t cachedValues() const {
+        switch (info.format & SF_FORMAT_SUBMASK) {
+            case SF_FORMAT_PCM_S8:
+            case SF_FORMAT_PCM_U8:
+            case SF_FORMAT_PCM_16:
+            case SF_FORMAT_PCM_24:
+            case SF_FORMAT_PCM_32:
+            case SF_FORMAT_FLOAT:
+            case SF_FORMAT_DOUBLE:
+            case SF_FORMAT_ULAW:
+            case SF_FORMAT_ALAW:
+                return kCachedPcmValues;
+            default:
+                return kCachedCompressedValues;
+        }
+    }
+
+    // Decodes up to `frames` frames into `out`, starting over at the end of
+    // a looping file. Returns the frames decoded (0 at the end).
+    sf_count_t read(std::vector<int16_t>& out, sf_count_t frames = kChunkFrames) {
+        sf_count_t got = readOnce(out, frames);
+        if (got <= 0 && loop && sf_seek(file.get(), 0, SEEK_SET) == 0) {
+            got = readOnce(out, frames);
+        }
+        return got;
+    }
+
+private:
+    sf_count_t readOnce(std::vector<int16_t>& out, sf_count_t frames) {
+        const int inChannels = info.channels;
+        in.resize(static_cast<size_t>(frames * inChannels));
+        const sf_count_t got =
+            std::max<sf_count_t>(sf_readf_short(file.get(), in.data(), frames), 0);
+        out.resize(static_cast<size_t>(got * outChannels));
+        if (inChannels == outChannels) {
+            std::copy_n(in.begin(), out.size(), out.begin());
+            return got;
+        }
+        // Only mixing down to mono remains.
+        for (sf_count_t f = 0; f < got; ++f) {
+            long sum = 0;
+            for (int c = 0; c < inChannels; ++c) {
+                sum += in[static_cast<size_t>(f * inChannels + c)];
+            }
+            out[static_cast<size_t>(f)] = static_cast<int16_t>(sum / inChannels);
+        }
+        return got;
+    }
+};
+
+// A voice fed chunk by chunk from a decoder by the feeding thread: a music
+// stream, or one playback of a long sample.
+struct AudioDevice::Feed {
+    std::unique_ptr<Decoder> decoder;
+    ALuint source = 0;
+    std::array<ALuint, kFeedBuffers> buffers{};
+    // Buffers not in the source's queue, free to fill.
+    std::vector<ALuint> idle;
+    // False once stopped: its buffers are gone and it must not be touched.
+    bool alive = true;
+    // The decoder has nothing more to give.
+    bool drained = false;
+};
+
 struct AudioDevice::Sample {
-    ALuint buffer = 0;
+    std::string path;
     uint32_t flags = 0;
-    std::vector<PlaybackSlot> slots;
+    int maxPlaybacks = 0;
+    // Channels playing it now (counted under the mutex).
+    int playing = 0;
+    // The whole sound, for samples short enough to keep; 0 for samples fed
+    // from their file at every play.
+    ALuint buffer = 0;
 };
 
 struct AudioDevice::Channel {
-    Sample* sample = nullptr;  // not owned; lives in samples_
-    size_t slot = 0;
-};
-
-struct AudioDevice::Stream {
-    ALuint source = 0;
-    std::array<ALuint, kStreamBuffers> buffers{};
-    SndFilePtr file;
-    int inChannels = 0;
-    int outChannels = 0;
-    int rate = 0;
-    bool loop = false;
-    // Asked to play (and not stopped since): an underrun restarts the source.
-    bool playing = false;
-    bool ended = false;
-    int volume = 0;
-    int pan = 0;
-    std::vector<int16_t> decoded;
-    std::vector<int16_t> mixed;
+    Sample* sample = nullptr;  // not owned; samples live until free()
+    ALuint voice = 0;
+    bool fed = false;  // its voice belongs to the Feed of the same handle
 };
 
 AudioDevice::AudioDevice() = default;
@@ -160,18 +214,9 @@ AudioDevice::~AudioDevice() {
     free();
 }
 
-bool AudioDevice::fail(AudioError error) const {
+bool AudioDevice::fail(AudioError error) {
     error_ = error;
     return false;
-}
-
-bool AudioDevice::succeed() const {
-    error_ = AudioError::Ok;
-    return true;
-}
-
-bool AudioDevice::ready() const {
-    return isInitialised() || fail(AudioError::Init);
 }
 
 uint32_t AudioDevice::nextHandle() {
@@ -181,31 +226,11 @@ uint32_t AudioDevice::nextHandle() {
     return lastHandle_;
 }
 
-bool AudioDevice::init(int device, int frequency, uint32_t flags) {
-    if (isInitialised()) {
-        return fail(AudioError::Already);
-    }
-    if (frequency <= 0) {
+bool AudioDevice::init(int frequency, int maxVolume) {
+    if (isInitialised() || frequency <= 0 || maxVolume < 1) {
         return fail(AudioError::IllegalParam);
     }
-    std::string name;
-    if (device > 1) {
-        // A list of names separated by NULs and ended by an empty name.
-        const ALCchar* list = alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT")
-                                  ? alcGetString(nullptr, ALC_ALL_DEVICES_SPECIFIER)
-                                  : alcGetString(nullptr, ALC_DEVICE_SPECIFIER);
-        for (int index = 1; list && *list; ++index) {
-            if (index == device) {
-                name = list;
-                break;
-            }
-            list += std::char_traits<char>::length(list) + 1;
-        }
-        if (name.empty()) {
-            return fail(AudioError::Device);
-        }
-    }
-    ALCdevice* dev = alcOpenDevice(name.empty() ? nullptr : name.c_str());
+    ALCdevice* dev = alcOpenDevice(nullptr);
     if (!dev) {
         return fail(AudioError::Device);
     }
@@ -220,515 +245,404 @@ bool AudioDevice::init(int device, int frequency, uint32_t flags) {
     }
     device_ = dev;
     context_ = ctx;
-    flags_ = flags;
-    maxVolume_ = kDefaultMaxVolume;
-    samplesLoaded_ = 0;
+    maxVolume_ = maxVolume;
     alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
     alGetError();
-    return succeed();
-}
-
-void AudioDevice::releaseAll() {
-    for (auto& [handle, stream] : streams_) {
-        alSourceStop(stream->source);
-        alSourcei(stream->source, AL_BUFFER, 0);
-        alDeleteSources(1, &stream->source);
-        alDeleteBuffers(kStreamBuffers, stream->buffers.data());
-    }
-    streams_.clear();
-    channels_.clear();
-    for (auto& [handle, sample] : samples_) {
-        for (PlaybackSlot& slot : sample->slots) {
-            if (slot.source) {
-                alSourceStop(slot.source);
-                alSourcei(slot.source, AL_BUFFER, 0);
-                alDeleteSources(1, &slot.source);
-            }
-        }
-        alDeleteBuffers(1, &sample->buffer);
-    }
-    samples_.clear();
+    stopping_ = false;
+    feeder_ = std::thread([this] { feedLoop(); });
+    error_ = AudioError::Ok;
+    return true;
 }
 
 void AudioDevice::free() {
     if (!isInitialised()) {
         return;
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    feeder_.join();
     releaseAll();
     alcMakeContextCurrent(nullptr);
     alcDestroyContext(static_cast<ALCcontext*>(context_));
     alcCloseDevice(static_cast<ALCdevice*>(device_));
     context_ = nullptr;
     device_ = nullptr;
-    succeed();
 }
 
-bool AudioDevice::set3DFactors(float distance, float rolloff, float doppler) {
-    if (!ready()) {
-        return false;
+void AudioDevice::releaseAll() {
+    while (!feeds_.empty()) {
+        endFeed(feeds_.begin()->first);
     }
-    if (!(distance > 0.0f) || !(rolloff >= 0.0f) || !(doppler >= 0.0f)) {
-        return fail(AudioError::IllegalParam);
+    while (!channels_.empty()) {
+        endChannel(channels_.begin()->first);
     }
-    distanceFactor_ = distance;
-    rolloffFactor_ = rolloff;
-    alDopplerFactor(doppler);
     for (auto& [handle, sample] : samples_) {
-        if (sample->flags & kSample3D) {
-            for (PlaybackSlot& slot : sample->slots) {
-                if (slot.source) {
-                    alSourcef(slot.source, AL_ROLLOFF_FACTOR, rolloff);
-                }
-            }
+        if (sample->buffer) {
+            alDeleteBuffers(1, &sample->buffer);
         }
     }
-    return succeed();
+    samples_.clear();
+    for (ALuint voice : freeVoices_) {
+        alDeleteSources(1, &voice);
+    }
+    freeVoices_.clear();
+    voicesMade_ = 0;
 }
 
-bool AudioDevice::setMaxVolume(int maxVolume) {
-    if (!ready()) {
-        return false;
+unsigned AudioDevice::takeVoice() {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!freeVoices_.empty()) {
+            const ALuint voice = freeVoices_.back();
+            freeVoices_.pop_back();
+            return voice;
+        }
+        if (voicesMade_ < kMaxVoices) {
+            ALuint voice = 0;
+            alGetError();
+            alGenSources(1, &voice);
+            if (alGetError() == AL_NO_ERROR) {
+                ++voicesMade_;
+                return voice;
+            }
+            voicesMade_ = kMaxVoices;  // the device gives no more
+        }
+        reclaimEnded();
     }
-    if (maxVolume < 1) {
-        return fail(AudioError::IllegalParam);
-    }
-    maxVolume_ = maxVolume;
-    return succeed();
+    return 0;
 }
 
-uint32_t AudioDevice::streamCreateFile(const std::string& path, uint32_t flags) {
-    if (!ready()) {
-        return 0;
+void AudioDevice::returnVoice(unsigned voice) {
+    alSourceStop(voice);
+    alSourcei(voice, AL_BUFFER, 0);
+    freeVoices_.push_back(voice);
+}
+
+void AudioDevice::endFeed(uint32_t handle) {
+    auto it = feeds_.find(handle);
+    if (it == feeds_.end()) {
+        return;
     }
-    if (flags & kSample3D) {
-        return fail(AudioError::IllegalParam);
+    Feed& feed = *it->second;
+    feed.alive = false;
+    returnVoice(feed.source);  // detaches the queued buffers first
+    alDeleteBuffers(kFeedBuffers, feed.buffers.data());
+    feeds_.erase(it);
+}
+
+void AudioDevice::endChannel(uint32_t handle) {
+    auto it = channels_.find(handle);
+    if (it == channels_.end()) {
+        return;
     }
-    SF_INFO info;
-    AudioError error = AudioError::Ok;
-    SndFilePtr file = openSound(path, info, error);
-    if (!file) {
-        return fail(error);
+    if (it->second->fed) {
+        endFeed(handle);
+    } else {
+        returnVoice(it->second->voice);
     }
-    auto stream = std::make_unique<Stream>();
-    stream->file = std::move(file);
-    stream->inChannels = info.channels;
-    stream->outChannels = outputChannels(info.channels, false);
-    stream->rate = info.samplerate;
-    stream->loop = (flags & kSampleLoop) != 0;
-    stream->volume = maxVolume_;
+    --it->second->sample->playing;
+    channels_.erase(it);
+}
+
+void AudioDevice::reclaimEnded() {
+    std::vector<uint32_t> ended;
+    for (const auto& [handle, channel] : channels_) {
+        ALint state = 0;
+        alGetSourcei(channel->voice, AL_SOURCE_STATE, &state);
+        // A fed channel may not have started yet, or may be waiting for its
+        // next chunk; it has ended only when its decoder has.
+        const bool over =
+            channel->fed ? feeds_.at(handle)->drained && state != AL_PLAYING : state == AL_STOPPED;
+        if (over) {
+            ended.push_back(handle);
+        }
+    }
+    for (const auto& [handle, feed] : feeds_) {
+        ALint state = 0;
+        alGetSourcei(feed->source, AL_SOURCE_STATE, &state);
+        if (feed->drained && state != AL_PLAYING && !channels_.count(handle)) {
+            ended.push_back(handle);
+        }
+    }
+    for (const uint32_t handle : ended) {
+        endChannel(handle);
+        endFeed(handle);
+    }
+}
+
+uint32_t AudioDevice::startFeed(std::unique_ptr<Decoder> decoder, int volume, bool is3D,
+                                uint32_t handle) {
+    const ALuint voice = takeVoice();
+    if (!voice) {
+        return fail(AudioError::NoVoice);
+    }
+    auto feed = std::make_shared<Feed>();
     alGetError();
-    alGenSources(1, &stream->source);
+    alGenBuffers(kFeedBuffers, feed->buffers.data());
     if (alGetError() != AL_NO_ERROR) {
-        return fail(AudioError::NoChannel);
-    }
-    alGenBuffers(kStreamBuffers, stream->buffers.data());
-    if (alGetError() != AL_NO_ERROR) {
-        alDeleteSources(1, &stream->source);
+        returnVoice(voice);
         return fail(AudioError::Memory);
     }
-    configureSource(stream->source, false, false, 0.0f);
-    // Prime every buffer so playback can start at once.
-    for (ALuint buffer : stream->buffers) {
-        if (!queueChunk(*stream, buffer)) {
-            break;
-        }
+    const float gain = static_cast<float>(std::clamp(volume, 0, maxVolume_)) / maxVolume_;
+    configureVoice(voice, is3D, false, gain);
+    feed->decoder = std::move(decoder);
+    feed->source = voice;
+    feed->idle.assign(feed->buffers.begin(), feed->buffers.end());
+    if (!handle) {
+        handle = nextHandle();
     }
-    const uint32_t handle = nextHandle();
-    streams_[handle] = std::move(stream);
-    succeed();
+    feeds_[handle] = std::move(feed);
+    newFeed_ = true;
+    wake_.notify_one();
+    error_ = AudioError::Ok;
     return handle;
 }
 
-bool AudioDevice::streamFree(uint32_t stream) {
-    if (!ready()) {
-        return false;
+uint32_t AudioDevice::streamPlay(const std::string& path, int volume) {
+    if (!isInitialised()) {
+        return fail(AudioError::Init);
     }
-    auto it = streams_.find(stream);
-    if (it == streams_.end()) {
-        return fail(AudioError::Handle);
+    AudioError error = AudioError::Ok;
+    std::unique_ptr<Decoder> decoder = Decoder::open(path, false, false, error);
+    if (!decoder) {
+        return fail(error);
     }
-    Stream& s = *it->second;
-    alSourceStop(s.source);
-    alSourcei(s.source, AL_BUFFER, 0);
-    alDeleteSources(1, &s.source);
-    alDeleteBuffers(kStreamBuffers, s.buffers.data());
-    streams_.erase(it);
-    return succeed();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return startFeed(std::move(decoder), volume, false, 0);
 }
 
-// Decodes the stream's next chunk into `buffer` and queues it, wrapping to the
-// start of the file when looping. Returns false (and marks the stream ended)
-// when there is nothing left to decode.
-bool AudioDevice::queueChunk(Stream& stream, unsigned buffer) {
-    sf_count_t got = readFrames(stream.file.get(), stream.inChannels, stream.outChannels,
-                                kStreamChunkFrames, stream.decoded, stream.mixed);
-    if (got <= 0 && stream.loop && sf_seek(stream.file.get(), 0, SEEK_SET) == 0) {
-        got = readFrames(stream.file.get(), stream.inChannels, stream.outChannels,
-                         kStreamChunkFrames, stream.decoded, stream.mixed);
-    }
-    if (got <= 0) {
-        stream.ended = true;
-        return false;
-    }
-    alBufferData(buffer, alFormat(stream.outChannels), stream.mixed.data(),
-                 static_cast<ALsizei>(stream.mixed.size() * sizeof(int16_t)), stream.rate);
-    alSourceQueueBuffers(stream.source, 1, &buffer);
-    return true;
-}
-
-// Puts the buffers that the source has finished with back in the queue with
-// the next chunks of the file.
-void AudioDevice::refill(Stream& stream) {
-    ALint processed = 0;
-    alGetSourcei(stream.source, AL_BUFFERS_PROCESSED, &processed);
-    while (processed-- > 0) {
-        ALuint buffer = 0;
-        alSourceUnqueueBuffers(stream.source, 1, &buffer);
-        if (!stream.ended) {
-            queueChunk(stream, buffer);
-        }
-    }
-}
-
-void AudioDevice::update() {
+void AudioDevice::streamFree(uint32_t stream) {
     if (!isInitialised()) {
         return;
     }
-    for (auto& [handle, stream] : streams_) {
-        if (!stream->playing) {
-            continue;
-        }
-        refill(*stream);
-        ALint state = 0;
-        ALint queued = 0;
-        alGetSourcei(stream->source, AL_SOURCE_STATE, &state);
-        alGetSourcei(stream->source, AL_BUFFERS_QUEUED, &queued);
-        if (state != AL_PLAYING && queued > 0) {
-            // Underrun: the frame loop was slower than the queued sound.
-            alSourcePlay(stream->source);
-        } else if (state != AL_PLAYING && stream->ended) {
-            stream->playing = false;
-        }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!channels_.count(stream)) {
+        endFeed(stream);
     }
 }
 
 uint32_t AudioDevice::sampleLoad(const std::string& path, int maxPlaybacks, uint32_t flags) {
-    if (!ready()) {
-        return 0;
+    if (!isInitialised()) {
+        return fail(AudioError::Init);
     }
     if (maxPlaybacks < 1) {
         return fail(AudioError::IllegalParam);
     }
-    const bool is3D = (flags & kSample3D) != 0;
-    if (is3D && !(flags_ & kDevice3D)) {
-        return fail(AudioError::No3D);
-    }
-    SF_INFO info;
     AudioError error = AudioError::Ok;
-    SndFilePtr file = openSound(path, info, error);
-    if (!file) {
+    // OpenAL spatialises only mono sound.
+    std::unique_ptr<Decoder> decoder = Decoder::open(path, (flags & kSample3D) != 0, false, error);
+    if (!decoder) {
         return fail(error);
     }
-    // OpenAL spatialises only mono buffers.
-    const int channels = outputChannels(info.channels, is3D || (flags & kSampleMono));
-    std::vector<int16_t> pcm;
-    std::vector<int16_t> decoded;
-    std::vector<int16_t> mixed;
-    for (;;) {
-        const sf_count_t got =
-            readFrames(file.get(), info.channels, channels, kStreamChunkFrames, decoded, mixed);
-        if (got <= 0) {
-            break;
-        }
-        pcm.insert(pcm.end(), mixed.begin(), mixed.end());
-    }
-    if (pcm.empty()) {
-        return fail(AudioError::FileFormat);
+    const SF_INFO& info = decoder->info;
+    if (info.channels > kMaxSampleChannels || info.samplerate > kMaxSampleRate ||
+        info.frames / info.samplerate > kMaxSampleSeconds) {
+        return fail(AudioError::Format);
     }
     auto sample = std::make_unique<Sample>();
-    alGetError();
-    alGenBuffers(1, &sample->buffer);
-    alBufferData(sample->buffer, alFormat(channels), pcm.data(),
-                 static_cast<ALsizei>(pcm.size() * sizeof(int16_t)), info.samplerate);
-    if (alGetError() != AL_NO_ERROR) {
-        alDeleteBuffers(1, &sample->buffer);
-        return fail(AudioError::Memory);
+    sample->path = path;
+    sample->flags = flags;
+    sample->maxPlaybacks = maxPlaybacks;
+    const int64_t cached = decoder->cachedValues();
+    if (info.frames * decoder->outChannels <= cached) {
+        // Short enough to decode here at once and keep.
+        std::vector<int16_t> pcm;
+        std::vector<int16_t> chunk;
+        const sf_count_t most = cached / decoder->outChannels;
+        for (sf_count_t frames = 0; frames < most;) {
+            const sf_count_t got = decoder->read(chunk, std::min(kChunkFrames, most - frames));
+            if (got <= 0) {
+                break;
+            }
+            frames += got;
+            pcm.insert(pcm.end(), chunk.begin(), chunk.end());
+        }
+        if (pcm.empty()) {
+            return fail(AudioError::FileFormat);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        alGetError();
+        alGenBuffers(1, &sample->buffer);
+        alBufferData(sample->buffer, alFormat(decoder->outChannels), pcm.data(),
+                     static_cast<ALsizei>(pcm.size() * sizeof(int16_t)), info.samplerate);
+        if (alGetError() != AL_NO_ERROR) {
+            alDeleteBuffers(1, &sample->buffer);
+            return fail(AudioError::Memory);
+        }
     }
-    sample->flags = flags | (is3D ? kSampleMono : 0);
-    sample->slots.resize(static_cast<size_t>(maxPlaybacks));
     const uint32_t handle = nextHandle();
+    std::lock_guard<std::mutex> lock(mutex_);
     samples_[handle] = std::move(sample);
-    ++samplesLoaded_;
-    succeed();
+    error_ = AudioError::Ok;
     return handle;
 }
 
-uint32_t AudioDevice::sampleGetChannel(uint32_t sampleHandle) {
-    if (!ready()) {
-        return 0;
+uint32_t AudioDevice::samplePlay(uint32_t sampleHandle, int volume) {
+    if (!isInitialised()) {
+        return fail(AudioError::Init);
     }
+    // The map changes only on this thread, so it is read without the mutex.
     auto it = samples_.find(sampleHandle);
     if (it == samples_.end()) {
         return fail(AudioError::Handle);
     }
     Sample& sample = *it->second;
-    for (size_t i = 0; i < sample.slots.size(); ++i) {
-        PlaybackSlot& slot = sample.slots[i];
-        if (slot.source) {
-            ALint state = 0;
-            alGetSourcei(slot.source, AL_SOURCE_STATE, &state);
-            if (slot.pending || state == AL_PLAYING || state == AL_PAUSED) {
-                continue;
-            }
-        } else {
-            alGetError();
-            alGenSources(1, &slot.source);
-            if (alGetError() != AL_NO_ERROR) {
-                slot.source = 0;
-                return fail(AudioError::NoChannel);
-            }
-            alSourcei(slot.source, AL_BUFFER, static_cast<ALint>(sample.buffer));
+    const bool is3D = (sample.flags & kSample3D) != 0;
+    const bool loop = (sample.flags & kSampleLoop) != 0;
+    std::unique_ptr<Decoder> decoder;
+    if (!sample.buffer) {
+        // A long sample: each playback reads the file on its own.
+        AudioError error = AudioError::Ok;
+        decoder = Decoder::open(sample.path, is3D, loop, error);
+        if (!decoder) {
+            return fail(error);
         }
-        const bool is3D = (sample.flags & kSample3D) != 0;
-        alSourceRewind(slot.source);
-        configureSource(slot.source, is3D, (sample.flags & kSampleLoop) != 0, rolloffFactor_);
-        if (slot.handle) {
-            channels_.erase(slot.handle);  // the previous holder goes stale
-        }
-        slot.handle = nextHandle();
-        slot.pending = true;
-        slot.volume = maxVolume_;
-        slot.pan = 0;
-        slot.position = AudioVector{};
-        slot.positionDirty = false;
-        channels_[slot.handle] = std::make_unique<Channel>(Channel{&sample, i});
-        succeed();
-        return slot.handle;
     }
-    return fail(AudioError::NoChannel);
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (sample.playing >= sample.maxPlaybacks) {
+        reclaimEnded();
+        if (sample.playing >= sample.maxPlaybacks) {
+            return fail(AudioError::NoChannel);
+        }
+    }
+    auto channel = std::make_unique<Channel>();
+    channel->sample = &sample;
+    uint32_t handle = 0;
+    if (decoder) {
+        handle = nextHandle();
+        if (!startFeed(std::move(decoder), volume, is3D, handle)) {
+            return 0;
+        }
+        channel->fed = true;
+        channel->voice = feeds_.at(handle)->source;
+    } else {
+        channel->voice = takeVoice();
+        if (!channel->voice) {
+            return fail(AudioError::NoVoice);
+        }
+        handle = nextHandle();
+        const float gain = static_cast<float>(std::clamp(volume, 0, maxVolume_)) / maxVolume_;
+        configureVoice(channel->voice, is3D, loop, gain);
+        alSourcei(channel->voice, AL_BUFFER, static_cast<ALint>(sample.buffer));
+        alSourcePlay(channel->voice);
+    }
+    ++sample.playing;
+    channels_[handle] = std::move(channel);
+    error_ = AudioError::Ok;
+    return handle;
 }
 
-const AudioDevice::Channel* AudioDevice::findChannel(uint32_t handle) const {
+void AudioDevice::channelStop(uint32_t channel) {
+    if (!isInitialised()) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    endChannel(channel);
+}
+
+void AudioDevice::channelSet3DPosition(uint32_t handle, const AudioVector& position) {
+    if (!isInitialised()) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
     auto it = channels_.find(handle);
-    return it == channels_.end() ? nullptr : it->second.get();
+    if (it != channels_.end() && (it->second->sample->flags & kSample3D)) {
+        ALfloat p[3];
+        toAL(position, p);
+        alSourcefv(it->second->voice, AL_POSITION, p);
+    }
 }
 
-unsigned AudioDevice::sourceOf(uint32_t handle) const {
-    if (const Channel* channel = findChannel(handle)) {
-        return channel->sample->slots[channel->slot].source;
+void AudioDevice::setListener(const AudioVector& position, const AudioVector& front,
+                              const AudioVector& top) {
+    if (!isInitialised()) {
+        return;
     }
-    auto it = streams_.find(handle);
-    return it == streams_.end() ? 0 : it->second->source;
-}
-
-bool AudioDevice::channelPlay(uint32_t handle) {
-    if (!ready()) {
-        return false;
-    }
-    if (const Channel* channel = findChannel(handle)) {
-        PlaybackSlot& slot = channel->sample->slots[channel->slot];
-        slot.pending = false;
-        alSourcePlay(slot.source);
-        return succeed();
-    }
-    auto it = streams_.find(handle);
-    if (it == streams_.end()) {
-        return fail(AudioError::Handle);
-    }
-    Stream& stream = *it->second;
-    if (stream.ended) {
-        ALint queued = 0;
-        alGetSourcei(stream.source, AL_BUFFERS_QUEUED, &queued);
-        if (queued == 0) {
-            return fail(AudioError::NoChannel);  // played to its end
-        }
-    }
-    stream.playing = true;
-    alSourcePlay(stream.source);
-    return succeed();
-}
-
-bool AudioDevice::channelStop(uint32_t handle) {
-    if (!ready()) {
-        return false;
-    }
-    if (const Channel* channel = findChannel(handle)) {
-        PlaybackSlot& slot = channel->sample->slots[channel->slot];
-        slot.pending = false;
-        alSourceStop(slot.source);
-        return succeed();
-    }
-    auto it = streams_.find(handle);
-    if (it == streams_.end()) {
-        return fail(AudioError::Handle);
-    }
-    it->second->playing = false;
-    alSourcePause(it->second->source);
-    return succeed();
-}
-
-bool AudioDevice::channelIsPlaying(uint32_t handle) {
-    if (!ready()) {
-        return false;
-    }
-    const ALuint source = sourceOf(handle);
-    if (!source) {
-        return fail(AudioError::Handle);
-    }
-    ALint state = 0;
-    alGetSourcei(source, AL_SOURCE_STATE, &state);
-    succeed();
-    return state == AL_PLAYING;
-}
-
-bool AudioDevice::channelSetAttributes(uint32_t handle, int volume, int pan) {
-    if (!ready()) {
-        return false;
-    }
-    const ALuint source = sourceOf(handle);
-    if (!source) {
-        return fail(AudioError::Handle);
-    }
-    volume = std::clamp(volume, 0, maxVolume_);
-    pan = std::clamp(pan, -100, 100);
-    bool is3D = false;
-    if (const Channel* channel = findChannel(handle)) {
-        PlaybackSlot& slot = channel->sample->slots[channel->slot];
-        slot.volume = volume;
-        slot.pan = pan;
-        is3D = (channel->sample->flags & kSample3D) != 0;
-    } else {
-        Stream& stream = *streams_.at(handle);
-        stream.volume = volume;
-        stream.pan = pan;
-    }
-    alSourcef(source, AL_GAIN, static_cast<float>(volume) / static_cast<float>(maxVolume_));
-    if (!is3D) {
-        placePanned(source, pan);
-    }
-    return succeed();
-}
-
-bool AudioDevice::channelGetAttributes(uint32_t handle, int* volume, int* pan) const {
-    if (!ready()) {
-        return false;
-    }
-    int v = 0;
-    int p = 0;
-    if (const Channel* channel = findChannel(handle)) {
-        const PlaybackSlot& slot = channel->sample->slots[channel->slot];
-        v = slot.volume;
-        p = slot.pan;
-    } else if (auto it = streams_.find(handle); it != streams_.end()) {
-        v = it->second->volume;
-        p = it->second->pan;
-    } else {
-        return fail(AudioError::Handle);
-    }
-    if (volume) {
-        *volume = v;
-    }
-    if (pan) {
-        *pan = p;
-    }
-    return succeed();
-}
-
-bool AudioDevice::channelSet3DPosition(uint32_t handle, const AudioVector& position) {
-    if (!ready()) {
-        return false;
-    }
-    const Channel* channel = findChannel(handle);
-    if (!channel) {
-        return fail(AudioError::Handle);
-    }
-    if (!(channel->sample->flags & kSample3D)) {
-        return fail(AudioError::No3D);
-    }
-    PlaybackSlot& slot = channel->sample->slots[channel->slot];
-    slot.position = position;
-    slot.positionDirty = true;
-    return succeed();
-}
-
-bool AudioDevice::channelIsLooping(uint32_t handle) const {
-    if (!ready()) {
-        return false;
-    }
-    if (const Channel* channel = findChannel(handle)) {
-        succeed();
-        return (channel->sample->flags & kSampleLoop) != 0;
-    }
-    if (auto it = streams_.find(handle); it != streams_.end()) {
-        succeed();
-        return it->second->loop;
-    }
-    return fail(AudioError::Handle);
-}
-
-bool AudioDevice::channelIs3D(uint32_t handle) const {
-    if (!ready()) {
-        return false;
-    }
-    if (const Channel* channel = findChannel(handle)) {
-        succeed();
-        return (channel->sample->flags & kSample3D) != 0;
-    }
-    if (streams_.count(handle)) {
-        succeed();
-        return false;
-    }
-    return fail(AudioError::Handle);
-}
-
-bool AudioDevice::set3DPosition(const AudioVector& position, const AudioVector& front,
-                                const AudioVector& top) {
-    if (!ready()) {
-        return false;
-    }
-    listenerPosition_ = position;
-    listenerFront_ = front;
-    listenerTop_ = top;
-    return succeed();
-}
-
-bool AudioDevice::get3DPosition(AudioVector* position, AudioVector* front, AudioVector* top) const {
-    if (!ready()) {
-        return false;
-    }
-    if (position) {
-        *position = listenerPosition_;
-    }
-    if (front) {
-        *front = listenerFront_;
-    }
-    if (top) {
-        *top = listenerTop_;
-    }
-    return succeed();
-}
-
-bool AudioDevice::apply3D() {
-    if (!ready()) {
-        return false;
-    }
-    ALfloat position[3];
+    ALfloat p[3];
     ALfloat orientation[6];
-    toAL(listenerPosition_, distanceFactor_, position);
-    toAL(listenerFront_, 1.0f, orientation);
-    toAL(listenerTop_, 1.0f, orientation + 3);
-    alListenerfv(AL_POSITION, position);
+    toAL(position, p);
+    toAL(front, orientation);
+    toAL(top, orientation + 3);
+    std::lock_guard<std::mutex> lock(mutex_);
+    alListenerfv(AL_POSITION, p);
     alListenerfv(AL_ORIENTATION, orientation);
-    for (auto& [handle, sample] : samples_) {
-        for (PlaybackSlot& slot : sample->slots) {
-            if (slot.positionDirty && slot.source) {
-                toAL(slot.position, distanceFactor_, position);
-                alSourcefv(slot.source, AL_POSITION, position);
-                slot.positionDirty = false;
+}
+
+// The feeding thread: every kFeedInterval (or when woken for a new feed) it
+// takes back the buffers its sources have played, decodes the next chunks
+// into them outside the mutex, queues them, and (re)starts sources that ran
+// dry or have not started yet. It also hands back the voices of channels and
+// feeds that have ended.
+void AudioDevice::feedLoop() {
+    struct Work {
+        std::shared_ptr<Feed> feed;
+        std::vector<ALuint> buffers;
+        std::vector<std::vector<int16_t>> chunks;
+        bool drained = false;
+    };
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        std::vector<Work> work;
+        for (auto& [handle, feed] : feeds_) {
+            ALint processed = 0;
+            alGetSourcei(feed->source, AL_BUFFERS_PROCESSED, &processed);
+            for (; processed > 0; --processed) {
+                ALuint buffer = 0;
+                alSourceUnqueueBuffers(feed->source, 1, &buffer);
+                feed->idle.push_back(buffer);
+            }
+            if (!feed->drained && !feed->idle.empty()) {
+                work.push_back(Work{feed, std::move(feed->idle), {}, false});
+                feed->idle.clear();
             }
         }
+        reclaimEnded();
+
+        lock.unlock();
+        for (Work& w : work) {
+            for (size_t i = 0; i < w.buffers.size() && !w.drained; ++i) {
+                std::vector<int16_t> chunk;
+                if (w.feed->decoder->read(chunk) > 0) {
+                    w.chunks.push_back(std::move(chunk));
+                } else {
+                    w.drained = true;
+                }
+            }
+        }
+        lock.lock();
+
+        for (Work& w : work) {
+            Feed& feed = *w.feed;
+            if (!feed.alive) {
+                continue;  // stopped meanwhile; its buffers are gone
+            }
+            const Decoder& decoder = *feed.decoder;
+            size_t used = 0;
+            for (; used < w.chunks.size(); ++used) {
+                const std::vector<int16_t>& chunk = w.chunks[used];
+                alBufferData(w.buffers[used], alFormat(decoder.outChannels), chunk.data(),
+                             static_cast<ALsizei>(chunk.size() * sizeof(int16_t)),
+                             decoder.info.samplerate);
+                alSourceQueueBuffers(feed.source, 1, &w.buffers[used]);
+            }
+            feed.idle.insert(feed.idle.end(), w.buffers.begin() + static_cast<long>(used),
+                             w.buffers.end());
+            feed.drained = w.drained;
+            ALint state = 0;
+            ALint queued = 0;
+            alGetSourcei(feed.source, AL_SOURCE_STATE, &state);
+            alGetSourcei(feed.source, AL_BUFFERS_QUEUED, &queued);
+            if (state != AL_PLAYING && queued > 0) {
+                alSourcePlay(feed.source);
+            }
+        }
+        work.clear();
+        wake_.wait_for(lock, kFeedInterval, [this] { return stopping_ || newFeed_; });
+        newFeed_ = false;
     }
-    return succeed();
 }
 
 }  // namespace vantor

@@ -9,6 +9,7 @@
 
 #include "app/GameApp.h"
 #include "app/Log.h"
+#include "platform/Stderr.h"
 #include "sound/AudioDevice.h"
 
 namespace vantor {
@@ -26,10 +27,6 @@ constexpr int kMaxPlaybacks = 10;
 // The stream always asks for this volume before the music scale applies.
 constexpr int kStreamVolume = 100;
 
-void logLoadFailure(AudioError code, const std::string& path) {
-    log(kErrorCode + std::to_string(static_cast<int>(code)) + " (" + path + ")");
-}
-
 AudioVector toAudio(const Ogre::Vector3& v) {
     return AudioVector{v.x, v.y, v.z};
 }
@@ -37,12 +34,17 @@ AudioVector toAudio(const Ogre::Vector3& v) {
 }  // namespace
 
 CSound::CSound() : device_(std::make_unique<AudioDevice>()) {
-    if (!device_->init(1, kFrequency, AudioDevice::kDevice3D)) {
+    bool opened = false;
+    {
+        // The sound libraries print a screenful when they find no sound
+        // card; the one line below says all the player needs.
+        platform::SilencedStderr quiet;
+        opened = device_->init(kFrequency, kMaxVolume);
+    }
+    if (!opened) {
         log(kInitFailed);
         return;
     }
-    device_->set3DFactors(1.0f, 1.0f, 1.0f);
-    device_->setMaxVolume(kMaxVolume);
     soundVolume_ = kMaxVolume;
     musicVolume_ = kMaxVolume;
 }
@@ -51,6 +53,12 @@ CSound::~CSound() {
     stopAll();
     stopStream();
     device_->free();
+}
+
+void CSound::logFailure(const std::string& path) const {
+    const AudioError code = device_->errorGetCode();
+    log(kErrorCode + std::to_string(static_cast<int>(code)) + " (" + path +
+        "): " + describeAudioError(code));
 }
 
 int CSound::scaleVolume(int requested, int scale) {
@@ -65,16 +73,12 @@ uint32_t CSound::playStream(const std::string& path) {
     if (!device_->isInitialised()) {
         return 0;
     }
-    const uint32_t stream = device_->streamCreateFile(path, 0);
+    const uint32_t stream = device_->streamPlay(path, scaleVolume(kStreamVolume, musicVolume_));
     if (!stream) {
-        logLoadFailure(device_->errorGetCode(), path);
+        logFailure(path);
         return 0;
     }
     stream_ = stream;
-    // Volume before play: the mixer runs on its own thread and would otherwise
-    // start the first few milliseconds at full gain.
-    device_->channelSetAttributes(stream_, scaleVolume(kStreamVolume, musicVolume_), 0);
-    device_->channelPlay(stream_);
     streamPlaying_ = true;
     log(kPlaying + path);
     return stream_;
@@ -82,7 +86,6 @@ uint32_t CSound::playStream(const std::string& path) {
 
 void CSound::stopStream() {
     if (streamPlaying_) {
-        device_->channelStop(stream_);
         device_->streamFree(stream_);
         stream_ = 0;
     }
@@ -110,24 +113,23 @@ uint32_t CSound::playSample(const std::string& path, int volume, bool loop, bool
     } else {
         uint32_t flags = loop ? AudioDevice::kSampleLoop : 0;
         if (is3D) {
-            flags |= AudioDevice::kSample3D | AudioDevice::kSampleMono;
+            flags |= AudioDevice::kSample3D;
         }
         sample = device_->sampleLoad(path, kMaxPlaybacks, flags);
         if (!sample) {
-            logLoadFailure(device_->errorGetCode(), path);
+            logFailure(path);
             return 0;
         }
         samples_[path] = sample;
     }
 
-    // All playbacks of the sample busy: nothing would sound, so nothing is
-    // recorded either.
-    const uint32_t channel = device_->sampleGetChannel(sample);
+    // All playbacks of the sample busy, or no voice free: nothing would
+    // sound, so nothing is recorded either.
+    const uint32_t channel = device_->samplePlay(sample, vol);
     if (!channel) {
+        logFailure(path);
         return 0;
     }
-    device_->channelSetAttributes(channel, vol, 0);  // before play, as for the stream
-    device_->channelPlay(channel);
     channels_[channel] = channel;
     return channel;
 }
@@ -159,16 +161,15 @@ void CSound::setVolumes(int soundVolume, int musicVolume) {
 
 void CSound::placeListener(const Ogre::Node& node) {
     const Ogre::Quaternion& orientation = node._getDerivedOrientation();
-    device_->set3DPosition(toAudio(node._getDerivedPosition()),
-                           toAudio(orientation.zAxis().normalisedCopy()),
-                           toAudio(orientation.yAxis().normalisedCopy()));
+    device_->setListener(toAudio(node._getDerivedPosition()),
+                         toAudio(orientation.zAxis().normalisedCopy()),
+                         toAudio(orientation.yAxis().normalisedCopy()));
 }
 
 void CSound::updateListener() {
     if (!device_->isInitialised()) {
         return;
     }
-    device_->update();
     GameApp* app = getApp();
     Ogre::SceneManager* scene = app ? app->getSceneManager() : nullptr;
     if (scene) {
@@ -181,7 +182,6 @@ void CSound::updateListener() {
             }
         }
     }
-    device_->apply3D();
 }
 
 }  // namespace vantor

@@ -18,7 +18,9 @@ class AudioDevice;
 // actors carry), two volume scales (sound and music) and a 3D listener at the
 // camera's carrier node.
 //
-// Owned by GameApp (only when the setup enables music), main thread only.
+// Owned by GameApp (only when the setup enables music); its operations are
+// called on the main thread only, while the music and long samples are fed
+// by a thread of the audio layer, so they play on through a stalled frame.
 // Volumes are on a 0 to 256 scale. Without an output device the object still
 // exists and every call is harmless and silent.
 class CSound {
@@ -34,15 +36,16 @@ public:
 
     // Stops the current stream and starts the file once (no loop) at volume
     // 100 on the music scale. Returns the stream handle, 0 when the file
-    // cannot be opened (logged like a sample failure; no stream is playing
-    // afterwards).
+    // cannot be opened or no voice is free (logged like a sample failure; no
+    // stream is playing afterwards).
     uint32_t playStream(const std::string& path);
     void stopStream();
 
     // Plays a sample at `volume` (0 to 256, before scaling). The first play of
     // a path loads it and fixes its loop and 3D properties for the rest of the
-    // run. Returns the channel, or 0 when the sample cannot be loaded or all
-    // of its playbacks are busy.
+    // run. Returns the channel, or 0 with one log line naming the path and
+    // the cause when the sample cannot be loaded, all of its playbacks are
+    // busy or no voice is free.
     uint32_t play2D(const std::string& path, int volume, bool loop);
     uint32_t play3D(const std::string& path, int volume, bool loop);
 
@@ -55,26 +58,24 @@ public:
     // Sets both scales; only sounds started afterwards are affected.
     void setVolumes(int soundVolume, int musicVolume);
 
-    // Every frame: keeps the stream fed, moves the listener to the camera's
-    // carrier node "_CameraNode" (when an application with that node exists)
-    // and applies the frame's 3D changes.
+    // Every frame: moves the listener to the camera's carrier node
+    // "_CameraNode" (when an application with that node exists).
     void updateListener();
     // Puts the listener at the node's world position, facing the node's z
-    // axis with its y axis up. Takes effect at the next updateListener.
+    // axis with its y axis up.
     void placeListener(const Ogre::Node& node);
 
     // requested * scale / 256 in single precision, truncated toward zero.
     static int scaleVolume(int requested, int scale);
 
     bool isStreamPlaying() const { return streamPlaying_; }
-    int getSoundVolume() const { return soundVolume_; }
-    int getMusicVolume() const { return musicVolume_; }
     // Channels started and not yet stopped through this object.
     size_t getChannelCount() const { return channels_.size(); }
-    AudioDevice& getDevice() { return *device_; }
 
 private:
     uint32_t playSample(const std::string& path, int volume, bool loop, bool is3D);
+    // "CSound: Error code: N (path): cause" for the device's last error.
+    void logFailure(const std::string& path) const;
 
     std::unique_ptr<AudioDevice> device_;
     bool streamPlaying_ = false;

@@ -201,7 +201,11 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
         quit_from_menu(game)
 
         assert script_errors(game) == [], script_errors(game)
-        assert level_errors(game) == [], level_errors(game)
+        # The news server is down on purpose: its one failure line is expected.
+        news = "Error: GetUrl: download of http://127.0.0.1:9/news.txt to news.txt failed"
+        errors = level_errors(game)
+        assert [line for line in errors if news in line] and \
+            [line for line in errors if news not in line] == [], errors
         called = set(game.read("bin/coverage.txt").split())
         missing = set(table_functions()) - NOT_PLAYED - called
         assert not missing, "not called in the play-through: %s" % sorted(missing)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,19 +56,15 @@ TEST_F(HttpTest, BodiesArriveWholeAndByteIdentical) {
     }
 }
 
-TEST_F(HttpTest, ExistingFileIsTruncated) {
+TEST_F(HttpTest, ExistingFileIsReplacedAndErrorPagesAreStored) {
     const fs::path file = dir_ / "old.bin";
     std::ofstream(file) << std::string(5000, 'x');
-    const auto result = platform::downloadToFile(url("body/10"), file);
-    EXPECT_EQ(result.status, DownloadStatus::Complete);
+    EXPECT_EQ(platform::downloadToFile(url("body/10"), file).status, DownloadStatus::Complete);
     EXPECT_EQ(readFile(file), test::serverPattern(10));
-}
 
-TEST_F(HttpTest, ErrorPageIsStoredAsSuccess) {
-    const fs::path file = dir_ / "page.html";
-    const auto result = platform::downloadToFile(url("missing"), file);
-    EXPECT_EQ(result.status, DownloadStatus::Complete);
-    EXPECT_EQ(readFile(file), "<html>no such page</html>");
+    const fs::path page = dir_ / "page.html";
+    EXPECT_EQ(platform::downloadToFile(url("missing"), page).status, DownloadStatus::Complete);
+    EXPECT_EQ(readFile(page), "<html>no such page</html>");
 }
 
 TEST_F(HttpTest, SendsUserAgentAndFollowsRedirects) {
@@ -80,48 +77,81 @@ TEST_F(HttpTest, SendsUserAgentAndFollowsRedirects) {
     EXPECT_EQ(readFile(moved), test::serverPattern(10));
 }
 
-TEST_F(HttpTest, RefusedConnectionFailsAndLeavesEmptyFile) {
+// Each failure leaves the old file as it was and nothing beside it.
+TEST_F(HttpTest, FailedTransfersLeaveTheOldFileAlone) {
+    platform::DownloadLimits bounded;
+    bounded.totalSeconds = 2;
+    bounded.maxBytes = 100000;
+    const struct {
+        const char* path;
+        const char* cause;
+    } cases[] = {
+        {"cut/90000/50000", "transfer closed"},          // server stops mid-body
+        {"body/200000", "download limit of 0.0953674"},  // announced too large
+        {"forever", "download limit of 0.0953674"},      // no length, never ends
+        {"drip", "(the limit is 2 s)"},                  // 2 bytes a second
+    };
+    const fs::path file = dir_ / "news.txt";
+    for (const auto& c : cases) {
+        std::ofstream(file) << "old";
+        const auto started = std::chrono::steady_clock::now();
+        const auto result = platform::downloadToFile(url(c.path), file, bounded);
+        const double took =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(result.status, DownloadStatus::Failed) << c.path;
+        EXPECT_NE(result.error.find(c.cause), std::string::npos) << c.path << ": " << result.error;
+        EXPECT_LT(took, 4.0) << c.path;
+        EXPECT_EQ(readFile(file), "old") << c.path;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
+            << c.path;
+    }
+}
+
+TEST_F(HttpTest, RefusedConnectionCreatesNothing) {
     const int port = test::unusedLocalPort();
     ASSERT_NE(port, 0);
     const fs::path file = dir_ / "refused.bin";
     const auto result =
         platform::downloadToFile("http://127.0.0.1:" + std::to_string(port) + "/body/10", file);
-    EXPECT_EQ(result.status, DownloadStatus::OpenFailed);
+    EXPECT_EQ(result.status, DownloadStatus::Failed);
     EXPECT_FALSE(result.error.empty());
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_EQ(fs::file_size(file), 0u);
+    EXPECT_TRUE(fs::is_empty(dir_));
 }
 
 TEST_F(HttpTest, FileInMissingDirectoryFailsAndCreatesNothing) {
     const fs::path missing = dir_ / "no" / "such";
     const auto result = platform::downloadToFile(url("body/10"), missing / "file.bin");
     EXPECT_EQ(result.status, DownloadStatus::FileFailed);
-    EXPECT_FALSE(fs::exists(dir_ / "no"));
     EXPECT_TRUE(fs::is_empty(dir_));
 }
 
-TEST_F(HttpTest, ServerStoppingMidTransferFailsWithPartialFile) {
-    const fs::path file = dir_ / "cut.bin";
-    const auto result = platform::downloadToFile(url("cut/300000/150000"), file);
-    EXPECT_EQ(result.status, DownloadStatus::TransferCut);
-    EXPECT_FALSE(result.error.empty());
-    EXPECT_EQ(readFile(file), test::serverPattern(150000));
+TEST_F(HttpTest, AddressesWithBlanksOrControlCharactersAreNotSent) {
+    for (const std::string& path : std::initializer_list<std::string>{
+             "a b", "a\tb", "a\nb", std::string("a\x7f"), std::string("a\0b", 3)}) {
+        const auto result = platform::downloadToFile(url(path), dir_ / "x");
+        EXPECT_EQ(result.status, DownloadStatus::BadAddress) << path;
+    }
+    EXPECT_TRUE(fs::is_empty(dir_));
+    // Bytes above 0x7f go out percent-encoded.
+    EXPECT_TRUE(platform::isSendableAddress(url("caf\xc3\xa9")));
 }
 
-TEST_F(HttpTest, StalledServerIsAbandoned) {
+bool quitAfterHalfASecond() {
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(500);
+}
+
+TEST_F(HttpTest, CancelEndsARunningTransferPromptly) {
     platform::DownloadLimits limits;
-    limits.stallSeconds = 1;
-    const fs::path file = dir_ / "stall.bin";
-    const auto result = platform::downloadToFile(url("stall/300000/0"), file, limits);
-    EXPECT_EQ(result.status, DownloadStatus::TransferCut);
-    EXPECT_TRUE(fs::exists(file));
-}
-
-TEST_F(HttpTest, FailedWriteIsAFailure) {
-    // /dev/full opens fine and refuses every write.
-    const auto result = platform::downloadToFile(url("body/5000"), "/dev/full");
-    EXPECT_EQ(result.status, DownloadStatus::TransferCut);
-    EXPECT_NE(result.error.find("/dev/full"), std::string::npos) << result.error;
+    limits.cancelled = quitAfterHalfASecond;
+    const auto started = std::chrono::steady_clock::now();
+    const auto result = platform::downloadToFile(url("drip"), dir_ / "drip.bin", limits);
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(result.status, DownloadStatus::Failed);
+    EXPECT_EQ(result.error, "the game is quitting");
+    EXPECT_LT(took, 1.0);
+    EXPECT_TRUE(fs::is_empty(dir_));
 }
 
 }  // namespace

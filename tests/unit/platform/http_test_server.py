@@ -9,6 +9,10 @@ port that it prints as the first line of its output, and serves:
                    (for at most 20 s) without closing
   /agent           the request's User-Agent header as the body
   /redirect        a 302 to /body/10
+  /late/N          waits N seconds, then sends the body "late"
+  /close           reads the request and closes without any answer
+  /forever         a body without a length that never ends (until the client goes)
+  /drip            a body without a length at 2 bytes a second (for at most 120 s)
 """
 
 import http.server
@@ -55,6 +59,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_header("Location", "/body/10")
                 self.send_header("Content-Length", "0")
                 self.end_headers()
+            elif parts[0] == "late" and len(parts) == 2:
+                time.sleep(float(parts[1]))
+                self.send_body(200, b"late", content_type="text/plain")
+            elif parts[0] == "close":
+                self.close_connection = True
+            elif parts[0] == "forever":
+                self.send_response(200)
+                self.send_header("Connection", "close")
+                self.end_headers()
+                chunk = pattern(65536)
+                while True:
+                    self.wfile.write(chunk)
+                self.close_connection = True
+            elif parts[0] == "drip":
+                self.send_response(200)
+                self.send_header("Connection", "close")
+                self.end_headers()
+                for _ in range(240):
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(0.5)
+                self.close_connection = True
             else:
                 self.send_body(400, b"bad request")
         except (BrokenPipeError, ConnectionResetError):

@@ -6,7 +6,6 @@
 #include <lua.h>
 #include <lualib.h>
 
-#include <filesystem>
 #include <memory>
 
 #include "platform/LocalHttpServer.h"
@@ -58,22 +57,24 @@ TEST_F(GetUrlAppTest, StoresBodiesAndErrorPagesWithResultOne) {
     EXPECT_TRUE(game_->logLinesWith("GetUrl").empty());
 }
 
-TEST_F(GetUrlAppTest, CutTransferReturnsZeroKeepsPartialFileAndLogsOnce) {
-    startWithBase(server_->base());
-    EXPECT_EQ(getUrl("cut/300000/150000", "cut.bin"), 0);
-    EXPECT_EQ(game_->readFile("Resource/cut.bin"), test::serverPattern(150000));
-    const auto lines = game_->logLinesWith("GetUrl");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("cut short"), std::string::npos) << lines[0];
-}
-
-TEST_F(GetUrlAppTest, UnopenedAddressOrFileReturnsZeroSilently) {
-    startWithBase("http://127.0.0.1:" + std::to_string(test::unusedLocalPort()) + "/");
-    EXPECT_EQ(getUrl("body/10", "refused.bin"), 0);
-    EXPECT_TRUE(std::filesystem::exists(game_->resource() / "refused.bin"));
-    EXPECT_EQ(getUrl("body/10", "no/such/dir.bin"), 0);
-    EXPECT_FALSE(std::filesystem::exists(game_->resource() / "no"));
-    EXPECT_TRUE(game_->logLinesWith("GetUrl").empty());
+// StartWebBrowser's refusals: nothing reaches the handler (none is on PATH
+// here, so a text that got through would log that xdg-open failed).
+TEST_F(GetUrlAppTest, BrowserRefusesOptionsAndInSandboxModeAllButWebAddresses) {
+    game_ = std::make_unique<test::TestGame>(
+        test::TestGame::defaultSetup() + "setup.sandbox = 1\n",
+        std::vector<std::pair<std::string, std::string>>{{"start.lua", ""}});
+    game_->start();
+    lua_register(game_->app().getScriptVM("lua")->state(), "StartWebBrowser", w_StartWebBrowser);
+    game_->run(
+        "StartWebBrowser('--version') StartWebBrowser('/etc/passwd') "
+        "StartWebBrowser('file:///etc/passwd')");
+    const auto lines = game_->logLinesWith("StartWebBrowser");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("refused --version (it starts with '-')"), std::string::npos);
+    EXPECT_NE(lines[1].find("refused /etc/passwd (only http and https"), std::string::npos);
+    EXPECT_NE(lines[2].find("refused file:///etc/passwd (only http and https"), std::string::npos);
+    EXPECT_TRUE(web::isWebAddress("HTTPS://example.org/"));
+    EXPECT_FALSE(web::isWebAddress("http:/example.org/"));
 }
 
 }  // namespace

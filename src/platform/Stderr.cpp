@@ -1,0 +1,31 @@
+#include "platform/Stderr.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace vantor::platform {
+
+SilencedStderr::SilencedStderr() {
+    std::fflush(stderr);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) {
+        return;
+    }
+    saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (saved_ >= 0) {
+        ::dup2(null, STDERR_FILENO);
+    }
+    ::close(null);
+}
+
+SilencedStderr::~SilencedStderr() {
+    if (saved_ >= 0) {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+}
+
+}  // namespace vantor::platform
