@@ -7,6 +7,8 @@
 
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <stdexcept>
 
 #include "app/Config.h"
 #include "app/EngineLog.h"
@@ -68,6 +70,10 @@ GameApp::GameApp(const AppOptions& options) {
         platform::installQuitSignals();
     }
 
+    // What made construction fail, copied out of the exception: the object may
+    // belong to a plug-in (the render system's own exception types) that the
+    // teardown unloads, so it must be gone before the teardown starts.
+    std::optional<std::string> failure;
     try {
         setupVM_ = std::make_unique<ScriptVM>("setup");
         setupVM_->open();
@@ -92,11 +98,16 @@ GameApp::GameApp(const AppOptions& options) {
 
         createStartupScene();
         createGameStates();
+    } catch (const std::exception& e) {
+        failure = e.what();
     } catch (...) {
+        failure = "unknown failure";
+    }
+    if (failure) {
         // A half-built application is torn down in the same order as a whole
         // one, so nothing outlives the objects it depends on.
         teardown();
-        throw;
+        throw std::runtime_error(*failure);
     }
 }
 
