@@ -164,7 +164,6 @@ bool GameApp::registerShadowPrograms() {
 void GameApp::registerResourceLocations() {
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
     resourceSearch_ = std::make_unique<ResourceSearch>();
-    groups.setLoadingListener(resourceSearch_.get());
     for (const ResourceLocation& location : kResourceLocations) {
         ensureGlobalResourceGroup(location.group);
         const std::string path = resourceDir_ + "/" + location.path;
