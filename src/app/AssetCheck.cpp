@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "app/ImageCheck.h"
 #include "app/Log.h"
 #include "app/MeshCheck.h"
+#include "app/SkeletonCheck.h"
 
 namespace vantor {
 
@@ -42,14 +44,22 @@ bool isImage(const std::string& extension) {
            std::end(kImageExtensions);
 }
 
-// The whole stream in memory, or a refusal when it is larger than `limit`.
-Ogre::MemoryDataStreamPtr readWhole(const std::string& name, Ogre::DataStreamPtr& stream,
-                                    size_t limit, const char* kind) {
+// Reads the whole stream into memory, refusing it when it is larger than
+// `limit` or `check` finds a problem; otherwise the copy in memory replaces
+// the stream, so the file is read from disk once.
+void checkWholeFile(const std::string& name, Ogre::DataStreamPtr& stream, size_t limit,
+                    const char* kind,
+                    const std::function<std::string(const uint8_t*, size_t)>& check) {
     if (stream->size() > limit) {
         throw AssetRefused(name + " is too large: " + std::to_string(stream->size()) +
                            " bytes, and " + kind + " may have at most " + std::to_string(limit));
     }
-    return std::make_shared<Ogre::MemoryDataStream>(name, stream);
+    auto whole = std::make_shared<Ogre::MemoryDataStream>(name, stream);
+    const std::string problem = check(whole->getPtr(), whole->size());
+    if (!problem.empty()) {
+        throw AssetRefused(name + " " + problem);
+    }
+    stream = whole;
 }
 
 // Reads a file of the resource groups, the group being parsed first. Opening
@@ -125,19 +135,23 @@ void checkOpenedResource(const std::string& name, const std::string& group,
     }
     const std::string extension = lowerExtension(name);
     if (extension == "mesh") {
-        Ogre::MemoryDataStreamPtr whole = readWhole(name, stream, kMaxMeshFileBytes, "a mesh");
-        const std::string problem = checkMeshFile(whole->getPtr(), whole->size());
-        if (!problem.empty()) {
-            throw AssetRefused(name + " " + problem);
-        }
-        stream = whole;
+        checkWholeFile(name, stream, kMaxMeshFileBytes, "a mesh", checkMeshFile);
+    } else if (extension == "skeleton") {
+        // A mesh loads without its skeleton when the skeleton fails, and OGRE
+        // logs that without the reason; so the reason is logged here.
+        checkWholeFile(name, stream, kMaxMeshFileBytes, "a skeleton",
+                       [&name](const uint8_t* data, size_t size) {
+                           const std::string problem = checkSkeletonFile(data, size);
+                           if (!problem.empty()) {
+                               log("Error: " + name + " " + problem);
+                           }
+                           return problem;
+                       });
     } else if (isImage(extension)) {
-        Ogre::MemoryDataStreamPtr whole = readWhole(name, stream, kMaxImageFileBytes, "an image");
-        const std::string problem = checkImageFile(whole->getPtr(), whole->size(), extension);
-        if (!problem.empty()) {
-            throw AssetRefused(name + " " + problem);
-        }
-        stream = whole;
+        checkWholeFile(name, stream, kMaxImageFileBytes, "an image",
+                       [&extension](const uint8_t* data, size_t size) {
+                           return checkImageFile(data, size, extension);
+                       });
     } else if (extension == "fontdef") {
         checkFontScriptStream(name, group, stream);
     }

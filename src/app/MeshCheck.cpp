@@ -1,12 +1,13 @@
 #include "app/MeshCheck.h"
 
+#include "app/ChunkReader.h"
+
 #include <OgreHardwareVertexBuffer.h>
 
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace vantor {
@@ -15,7 +16,6 @@ namespace {
 
 // Chunk identifiers of the binary mesh format (OgreMeshFileFormat.h).
 enum Chunk : uint16_t {
-    kHeader = 0x1000,
     kMesh = 0x3000,
     kSubMesh = 0x4000,
     kSubMeshOperation = 0x4010,
@@ -52,119 +52,9 @@ enum Chunk : uint16_t {
 
 // The format OGRE 1.10 and later write; older ones lay chunks out differently.
 constexpr const char* kCurrentFormat = "[MeshSerializer_v1.100]";
-constexpr size_t kChunkHeaderBytes = 6;
 constexpr uint32_t kNoBuffer = 0xFFFFFFFFu;
 constexpr uint16_t kLastVertexElementType = Ogre::VET_USHORT4_NORM;
 constexpr uint16_t kLastOperationType = 6;  // OT_TRIANGLE_FAN
-
-struct Damaged : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void damaged(const std::string& what) {
-    throw Damaged(what);
-}
-
-std::string hex(uint16_t id) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        text += digits[(id >> shift) & 0xF];
-    }
-    return text;
-}
-
-// Reads little- or big-endian values from one byte range of the file, and
-// never past its end.
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t begin, size_t end, bool swap)
-        : data_(data), pos_(begin), end_(end), swap_(swap) {}
-
-    size_t pos() const { return pos_; }
-    size_t remaining() const { return end_ - pos_; }
-    bool atEnd() const { return pos_ == end_; }
-
-    void need(uint64_t bytes, const char* what) const {
-        if (bytes > remaining()) {
-            damaged(std::string(what) + " at byte " + std::to_string(pos_) +
-                    " runs past the end of its chunk");
-        }
-    }
-    uint8_t u8() {
-        need(1, "a value");
-        return data_[pos_++];
-    }
-    uint16_t u16() { return static_cast<uint16_t>(read(2)); }
-    uint32_t u32() { return static_cast<uint32_t>(read(4)); }
-    float f32() {
-        const uint32_t bits = u32();
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-    // A text ended by a newline, as the serializer writes names.
-    std::string text() {
-        const size_t start = pos_;
-        while (pos_ < end_ && data_[pos_] != '\n') {
-            ++pos_;
-        }
-        if (pos_ == end_) {
-            damaged("a name at byte " + std::to_string(start) + " has no end");
-        }
-        ++pos_;
-        return std::string(reinterpret_cast<const char*>(data_ + start), pos_ - 1 - start);
-    }
-    void skip(uint64_t bytes, const char* what) {
-        need(bytes, what);
-        pos_ += static_cast<size_t>(bytes);
-    }
-
-    // The next chunk: its identifier and a reader over its contents. This
-    // reader moves past the chunk.
-    std::pair<uint16_t, Reader> chunk() {
-        const size_t start = pos_;
-        need(kChunkHeaderBytes, "a chunk header");
-        const uint16_t id = u16();
-        const uint32_t length = u32();
-        if (length < kChunkHeaderBytes || length - kChunkHeaderBytes > remaining()) {
-            damaged("chunk " + hex(id) + " at byte " + std::to_string(start) +
-                    " runs past the end of its parent");
-        }
-        Reader contents(data_, pos_, start + length, swap_);
-        pos_ = start + length;
-        return {id, contents};
-    }
-
-    // Every chunk is read to its last byte; anything left over means the
-    // serializer would read this chunk differently from the file's layout.
-    void expectEnd(uint16_t id) const {
-        if (!atEnd()) {
-            damaged("chunk " + hex(id) + " has " + std::to_string(remaining()) +
-                    " bytes the format does not account for");
-        }
-    }
-
-    const uint8_t* bytes() const { return data_ + pos_; }
-    bool swapped() const { return swap_; }
-
-private:
-    uint64_t read(int bytes) {
-        need(static_cast<uint64_t>(bytes), "a value");
-        uint64_t value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            const int shift = swap_ ? 8 * (bytes - 1 - i) : 8 * i;
-            value |= static_cast<uint64_t>(data_[pos_ + i]) << shift;
-        }
-        pos_ += static_cast<size_t>(bytes);
-        return value;
-    }
-
-    const uint8_t* data_;
-    size_t pos_;
-    size_t end_;
-    bool swap_;
-};
 
 struct Element {
     uint16_t source;
@@ -181,7 +71,7 @@ struct SubMesh {
 
 class MeshChecker {
 public:
-    void mesh(Reader r) {
+    void mesh(ChunkReader r) {
         r.u8();  // skeletally animated
         while (!r.atEnd()) {
             auto [id, c] = r.chunk();
@@ -223,7 +113,7 @@ public:
                     extremes(c);
                     break;
                 default:
-                    damaged("the mesh holds an unknown chunk " + hex(id));
+                    damaged("the mesh holds an unknown chunk " + chunkName(id));
             }
             c.expectEnd(id);
         }
@@ -231,7 +121,7 @@ public:
 
 private:
     // Returns the vertex count.
-    uint32_t geometry(Reader& r) {
+    uint32_t geometry(ChunkReader& r) {
         const uint32_t count = r.u32();
         std::vector<Element> elements;
         std::map<uint16_t, uint16_t> bufferSizes;  // bind index -> vertex size
@@ -243,7 +133,7 @@ private:
                 while (!c.atEnd()) {
                     auto [elementId, e] = c.chunk();
                     if (elementId != kVertexElement) {
-                        damaged("a vertex declaration holds chunk " + hex(elementId));
+                        damaged("a vertex declaration holds chunk " + chunkName(elementId));
                     }
                     elements.push_back(element(e));
                     e.expectEnd(elementId);
@@ -251,7 +141,7 @@ private:
             } else if (id == kVertexBuffer && declared) {
                 vertexBuffer(c, count, elements, bufferSizes);
             } else {
-                damaged("vertex data holds an unexpected chunk " + hex(id));
+                damaged("vertex data holds an unexpected chunk " + chunkName(id));
             }
             c.expectEnd(id);
         }
@@ -264,7 +154,7 @@ private:
         return count;
     }
 
-    static Element element(Reader& r) {
+    static Element element(ChunkReader& r) {
         Element e{};
         e.source = r.u16();
         e.type = r.u16();
@@ -284,7 +174,7 @@ private:
         return Ogre::VertexElement::getTypeSize(static_cast<Ogre::VertexElementType>(type));
     }
 
-    void vertexBuffer(Reader& r, uint32_t count, const std::vector<Element>& elements,
+    void vertexBuffer(ChunkReader& r, uint32_t count, const std::vector<Element>& elements,
                       std::map<uint16_t, uint16_t>& bufferSizes) {
         const uint16_t bind = r.u16();
         const uint16_t vertexSize = r.u16();
@@ -319,8 +209,8 @@ private:
             if (e.source == bind && e.semantic == Ogre::VES_POSITION &&
                 e.type == Ogre::VET_FLOAT3) {
                 for (uint32_t v = 0; v < count; ++v) {
-                    Reader at(data.bytes(), size_t{v} * vertexSize + e.offset,
-                              size_t{v} * vertexSize + e.offset + 12, data.swapped());
+                    ChunkReader at(data.bytes(), size_t{v} * vertexSize + e.offset,
+                                   size_t{v} * vertexSize + e.offset + 12, data.swapped());
                     for (int axis = 0; axis < 3; ++axis) {
                         if (!std::isfinite(at.f32())) {
                             damaged("vertex " + std::to_string(v) + " has no finite position");
@@ -332,7 +222,7 @@ private:
         data.skip(data.remaining(), "vertex data");
     }
 
-    void subMesh(Reader& r) {
+    void subMesh(ChunkReader& r) {
         r.text();  // material
         const bool shared = r.u8() != 0;
         const uint32_t indexCount = r.u32();
@@ -378,14 +268,14 @@ private:
                 c.text();
                 c.text();
             } else {
-                damaged(name + " holds an unexpected chunk " + hex(id));
+                damaged(name + " holds an unexpected chunk " + chunkName(id));
             }
             c.expectEnd(id);
         }
         subMeshes_.push_back(sub);
     }
 
-    static void boneAssignment(Reader& r, uint32_t vertexCount, const std::string& owner) {
+    static void boneAssignment(ChunkReader& r, uint32_t vertexCount, const std::string& owner) {
         const uint32_t vertex = r.u32();
         r.u16();  // bone
         r.f32();  // weight
@@ -395,7 +285,7 @@ private:
         }
     }
 
-    void lodLevels(Reader& r) {
+    void lodLevels(ChunkReader& r) {
         r.text();  // strategy
         lodCount_ = std::max<uint16_t>(r.u16(), 1);
         // Index buffer sizes per submesh and generated level, for levels that
@@ -415,7 +305,7 @@ private:
                 }
             } else {
                 damaged("LOD level " + std::to_string(level) + " is of the unknown kind " +
-                        hex(id));
+                        chunkName(id));
             }
             c.expectEnd(id);
         }
@@ -424,7 +314,7 @@ private:
         }
     }
 
-    void generatedLod(Reader& r, size_t sub, uint16_t level, std::vector<uint32_t>& sizes) {
+    void generatedLod(ChunkReader& r, size_t sub, uint16_t level, std::vector<uint32_t>& sizes) {
         const uint32_t count = r.u32();
         const uint32_t start = r.u32();
         const uint32_t bufferIndex = r.u32();
@@ -452,7 +342,7 @@ private:
         sizes.push_back(bufferSize);
     }
 
-    static void bounds(Reader& r) {
+    static void bounds(ChunkReader& r) {
         float v[7];
         for (float& value : v) {
             value = r.f32();
@@ -465,7 +355,7 @@ private:
         }
     }
 
-    void nameTable(Reader& r) {
+    void nameTable(ChunkReader& r) {
         while (!r.atEnd()) {
             auto [id, c] = r.chunk();
             if (id != kSubMeshNameTableElement || c.u16() >= subMeshes_.size()) {
@@ -496,7 +386,7 @@ private:
         return sub->vertexCount;
     }
 
-    void edgeLists(Reader& r) {
+    void edgeLists(ChunkReader& r) {
         while (!r.atEnd()) {
             auto [id, c] = r.chunk();
             if (id != kEdgeListLod || c.u16() >= lodCount_) {
@@ -509,7 +399,7 @@ private:
         }
     }
 
-    void edgeList(Reader& r) {
+    void edgeList(ChunkReader& r) {
         r.u8();  // closed
         const uint32_t triangles = r.u32();
         const uint32_t groups = r.u32();
@@ -555,11 +445,11 @@ private:
         }
     }
 
-    void poses(Reader& r) {
+    void poses(ChunkReader& r) {
         while (!r.atEnd()) {
             auto [id, c] = r.chunk();
             if (id != kPose) {
-                damaged("the pose list holds chunk " + hex(id));
+                damaged("the pose list holds chunk " + chunkName(id));
             }
             c.text();
             const uint32_t count = vertexSet(c.u16(), "a pose");
@@ -577,11 +467,11 @@ private:
         }
     }
 
-    void animations(Reader& r) {
+    void animations(ChunkReader& r) {
         while (!r.atEnd()) {
             auto [id, a] = r.chunk();
             if (id != kAnimation) {
-                damaged("the animation list holds chunk " + hex(id));
+                damaged("the animation list holds chunk " + chunkName(id));
             }
             a.text();
             a.f32();  // length
@@ -593,7 +483,7 @@ private:
                 } else if (partId == kAnimationTrack) {
                     track(p);
                 } else {
-                    damaged("an animation holds chunk " + hex(partId));
+                    damaged("an animation holds chunk " + chunkName(partId));
                 }
                 p.expectEnd(partId);
             }
@@ -601,7 +491,7 @@ private:
         }
     }
 
-    void track(Reader& r) {
+    void track(ChunkReader& r) {
         const uint16_t type = r.u16();
         const uint32_t count = vertexSet(r.u16(), "an animation track");
         if (type != 1 && type != 2) {
@@ -629,7 +519,7 @@ private:
         }
     }
 
-    void extremes(Reader& r) const {
+    void extremes(ChunkReader& r) const {
         if (r.u16() >= subMeshes_.size() || r.remaining() % 12 != 0) {
             damaged("the extremes table does not fit the mesh");
         }
@@ -646,18 +536,12 @@ private:
 
 std::string checkMeshFile(const uint8_t* data, size_t size) {
     try {
-        Reader file(data, 0, size, false);
-        file.need(2, "the file header");
-        const uint16_t header = file.u16();
-        bool swap = false;
-        if (header != kHeader) {
-            if (header != ((kHeader >> 8) | ((kHeader & 0xFF) << 8))) {
-                return "is not a mesh file";
-            }
-            swap = true;  // written on a big-endian machine
+        std::string version;
+        std::optional<ChunkReader> file = ChunkReader::afterHeader(data, size, version);
+        if (!file) {
+            return "is not a mesh file";
         }
-        Reader r(data, 2, size, swap);
-        const std::string version = r.text();
+        ChunkReader& r = *file;
         if (version != kCurrentFormat) {
             return "is in the mesh format " + version.substr(0, 40) +
                    ", which the engine does not load; convert it with OgreMeshUpgrader";
@@ -666,7 +550,7 @@ std::string checkMeshFile(const uint8_t* data, size_t size) {
         while (!r.atEnd()) {
             auto [id, c] = r.chunk();
             if (id != kMesh || ++meshes > 1) {
-                damaged("the file holds chunk " + hex(id) + " besides its mesh");
+                damaged("the file holds chunk " + chunkName(id) + " besides its mesh");
             }
             MeshChecker().mesh(c);
         }
@@ -674,7 +558,7 @@ std::string checkMeshFile(const uint8_t* data, size_t size) {
             damaged("the file holds no mesh");
         }
         return "";
-    } catch (const Damaged& e) {
+    } catch (const DamagedFile& e) {
         return std::string("is damaged: ") + e.what();
     }
 }

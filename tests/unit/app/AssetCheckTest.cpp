@@ -1,4 +1,6 @@
 #include <Ogre.h>
+#include <OgreSkeletonManager.h>
+#include <OgreSkeletonSerializer.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -38,7 +40,7 @@ void put(std::string& file, size_t at, T value) {
     std::memcpy(&file[at], &value, sizeof value);
 }
 
-TEST(AssetCheckTest, DamagedMeshesAreRefusedWithALineNamingThemAndTheGameGoesOn) {
+TEST(AssetCheckTest, DamagedMeshesAndSkeletonsAreRefusedWithALineNamingThem) {
     test::TestGame game(test::TestGame::defaultSetup(), {{"start.lua", ""}});
     game.start();
     {
@@ -59,6 +61,31 @@ TEST(AssetCheckTest, DamagedMeshesAreRefusedWithALineNamingThemAndTheGameGoesOn)
     };
     std::filesystem::create_directories(game.dir() / "meshes");
     game.writeFile("meshes/intact.mesh", intact);
+
+    // A mesh that links to a skeleton whose second bone names a parent that
+    // does not exist; OGRE asserts on that.
+    {
+        Ogre::SkeletonPtr bones = Ogre::SkeletonManager::getSingleton().create("bones", "General");
+        bones->createBone("root", 0)->addChild(bones->createBone("arm", 1));
+        Ogre::SkeletonSerializer().exportSkeleton(bones.get(),
+                                                  (game.dir() / "meshes/bones.skeleton").string());
+        Ogre::SkeletonManager::getSingleton().remove(bones);
+    }
+    std::string skeleton = game.readFile("meshes/bones.skeleton");
+    const std::string parentChunk("\x00\x30\x0a\x00\x00\x00\x01\x00\x00\x00", 10);
+    put<uint16_t>(skeleton, skeleton.find(parentChunk) + 8, 7);
+    game.writeFile("meshes/bones.skeleton", skeleton);
+    std::string animated = intact;
+    const size_t mesh = intact.find('\n') + 1;
+    uint32_t meshLength;
+    std::memcpy(&meshLength, intact.data() + mesh + 2, 4);
+    const std::string link = "bones.skeleton\n";
+    std::string linkChunk(6, '\0');
+    put<uint16_t>(linkChunk, 0, 0x6000);
+    put<uint32_t>(linkChunk, 2, static_cast<uint32_t>(6 + link.size()));
+    animated.insert(mesh + meshLength, linkChunk + link);
+    put<uint32_t>(animated, mesh + 2, static_cast<uint32_t>(meshLength + 6 + link.size()));
+    game.writeFile("meshes/animated.mesh", animated);
     for (const auto& [name, damage] : damages) {
         std::string file = intact;
         damage(file);
@@ -69,6 +96,12 @@ TEST(AssetCheckTest, DamagedMeshesAreRefusedWithALineNamingThemAndTheGameGoesOn)
 
     game.run("CreateEntity('intact', 'intact.mesh')");
     EXPECT_TRUE(game.app().getSceneManager()->hasEntity("intact"));
+    // OGRE loads a mesh whose skeleton fails without it.
+    game.run("CreateEntity('animated', 'animated.mesh')");
+    EXPECT_TRUE(game.app().getSceneManager()->hasEntity("animated"));
+    EXPECT_EQ(
+        game.logLinesWith("Error: bones.skeleton is damaged: a bone parent names a bone").size(),
+        1u);
     for (const auto& [name, damage] : damages) {
         game.run("CreateEntity('" + name + "', '" + name + "')");
         EXPECT_FALSE(game.app().getSceneManager()->hasEntity(name)) << name;
