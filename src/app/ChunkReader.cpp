@@ -105,6 +105,13 @@ void ChunkReader::expectEnd(uint16_t id) const {
 uint64_t ChunkReader::read(int bytes) {
     need(static_cast<uint64_t>(bytes), "a value");
     uint64_t value = 0;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (!swap_) {  // the common case, and the bulk of a mesh: indices
+        std::memcpy(&value, data_ + pos_, static_cast<size_t>(bytes));
+        pos_ += static_cast<size_t>(bytes);
+        return value;
+    }
+#endif
     for (int i = 0; i < bytes; ++i) {
         const int shift = swap_ ? 8 * (bytes - 1 - i) : 8 * i;
         value |= static_cast<uint64_t>(data_[pos_ + i]) << shift;

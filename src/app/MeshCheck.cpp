@@ -208,11 +208,16 @@ private:
         for (const Element& e : elements) {
             if (e.source == bind && e.semantic == Ogre::VES_POSITION &&
                 e.type == Ogre::VET_FLOAT3) {
-                for (uint32_t v = 0; v < count; ++v) {
-                    ChunkReader at(data.bytes(), size_t{v} * vertexSize + e.offset,
-                                   size_t{v} * vertexSize + e.offset + 12, data.swapped());
-                    for (int axis = 0; axis < 3; ++axis) {
-                        if (!std::isfinite(at.f32())) {
+                // An IEEE float is finite unless all its exponent bits are
+                // set, whichever byte order it was written in.
+                const size_t exponentByte = data.swapped() ? 0 : 3;
+                const uint8_t* vertex = data.bytes() + e.offset;
+                for (uint32_t v = 0; v < count; ++v, vertex += vertexSize) {
+                    for (size_t axis = 0; axis < 3; ++axis) {
+                        const uint8_t* f = vertex + 4 * axis;
+                        const uint8_t high = f[exponentByte];
+                        const uint8_t next = f[exponentByte == 3 ? 2 : 1];
+                        if ((high & 0x7F) == 0x7F && (next & 0x80)) {
                             damaged("vertex " + std::to_string(v) + " has no finite position");
                         }
                     }
