@@ -169,10 +169,17 @@ void checkParticleTemplates() {
         if (quota <= kMaxParticleQuota && emitters <= kMaxEmittedEmitterQuota) {
             continue;
         }
-        log("Error: " + system->getOrigin() + ": particle system " + name + " asks for " +
-            std::to_string(quota) + " particles and " + std::to_string(emitters) +
-            " emitted emitters; at most " + std::to_string(kMaxParticleQuota) + " and " +
-            std::to_string(kMaxEmittedEmitterQuota) + " are allowed, so it is refused");
+        std::string asks;
+        if (quota > kMaxParticleQuota) {
+            asks = std::to_string(quota) + " particles (at most " +
+                   std::to_string(kMaxParticleQuota) + ")";
+        }
+        if (emitters > kMaxEmittedEmitterQuota) {
+            asks += (asks.empty() ? "" : " and ") + std::to_string(emitters) +
+                    " emitted emitters (at most " + std::to_string(kMaxEmittedEmitterQuota) + ")";
+        }
+        log("Error: " + system->getOrigin() + ": particle system " + name + " asks for " + asks +
+            ", so it is refused");
         refused.push_back(name);
     }
     for (const std::string& name : refused) {
