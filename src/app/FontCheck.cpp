@@ -24,6 +24,8 @@ constexpr uint32_t kDefaultFirst = 33;
 constexpr uint32_t kDefaultLast = 166;
 constexpr uint32_t kDefaultSpacer = 5;
 constexpr double kPointsPerInch = 72.0;
+// Beyond any screen; keeps the resolution a number FreeType's type holds.
+constexpr double kMaxResolution = 1e5;
 
 struct Token {
     std::string text;  // "{", "}", "\n" or a word
@@ -77,6 +79,11 @@ struct FontDef {
     std::vector<std::pair<uint64_t, uint64_t>> ranges;
     bool badRange = false;
 };
+
+// A measure for a log line, without a cast that could overflow.
+std::string wholeNumber(double value) {
+    return value < 1e15 ? std::to_string(static_cast<int64_t>(value)) : "more than 10^15";
+}
 
 double number(const std::string& text) {
     char* end = nullptr;
@@ -194,7 +201,7 @@ std::string tryTrueType(const FontDef& font, const std::string& file) {
     const double side = std::sqrt(cell * static_cast<double>(glyphs)) +
                         static_cast<double>(std::max<FT_Pos>(maxWidth, maxHeight >> 6));
     if (!(side <= kMaxTextureSide)) {
-        return "its glyphs need a texture of about " + std::to_string(static_cast<int64_t>(side)) +
+        return "its glyphs need a texture of about " + wholeNumber(side) +
                " pixels on a side, more than the " + std::to_string(kMaxTextureSide) + " allowed";
     }
     return "";
@@ -224,12 +231,15 @@ std::string checkFont(FontDef font, const ResourceReader& read) {
         return "it renders " + std::to_string(codePoints) + " code points, more than the " +
                std::to_string(kMaxFontCodePoints) + " allowed";
     }
-    // FreeType reads a resolution of 0 as 72 dots per inch.
-    const double dpi = font.resolution > 0 ? font.resolution : kPointsPerInch;
+    // OGRE reads the resolution as a whole number, and FreeType takes 0 as 72
+    // dots per inch.
+    font.resolution = std::floor(font.resolution);
+    const double dpi = font.resolution >= 1 ? font.resolution : kPointsPerInch;
     const double pixels = font.size * dpi / kPointsPerInch;
-    if (!(font.size > 0) || font.resolution < 0 || pixels > kMaxGlyphPixels) {
-        return "its glyphs would be " + std::to_string(static_cast<int64_t>(pixels)) +
-               " pixels high; at most " + std::to_string(kMaxGlyphPixels) + " are allowed";
+    if (!(font.size > 0) || font.resolution < 0 || font.resolution > kMaxResolution ||
+        pixels > kMaxGlyphPixels) {
+        return "its glyphs would be " + wholeNumber(pixels) + " pixels high; at most " +
+               std::to_string(kMaxGlyphPixels) + " are allowed";
     }
     const std::optional<std::string> file = read(font.source, kMaxFontFileBytes, problem);
     return file ? tryTrueType(font, *file) : problem;
