@@ -36,6 +36,7 @@ namespace {
 GameApp* theApp = nullptr;
 
 constexpr const char* kVersion = "Version: 1.07";
+constexpr const char* kStartUpFailed = "Error: the game cannot start: ";
 
 // Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
 int scaleSetupVolume(float volume) {
@@ -104,6 +105,11 @@ GameApp::GameApp(const AppOptions& options) {
         failure = "unknown failure";
     }
     if (failure) {
+        // Ogre.log keeps why the game ended; the terminal gets the reason once,
+        // from the process entry.
+        if (Ogre::LogManager* logs = Ogre::LogManager::getSingletonPtr()) {
+            logs->logMessage(kStartUpFailed + *failure);
+        }
         // A half-built application is torn down in the same order as a whole
         // one, so nothing outlives the objects it depends on.
         teardown();

@@ -67,7 +67,9 @@ def test_start_up_failures_exit_1_with_one_line_saying_what_failed():
                 assert code == 1, "%s: exit code %s; stderr:\n%s" % (name, code, stderr[-2000:])
                 lines = fatal_lines(stderr)
                 assert len(lines) == 1 and words in lines[0], "%s: %r" % (name, lines)
-                # The half-built application was torn down in order.
+                # The log says why, and the half-built application was torn down.
+                assert [line for line in game.log_with("Error: the game cannot start: ")
+                        if words in line], name
                 assert game.log_with("delete ogre"), name
     finally:
         os.killpg(xvfb.pid, signal.SIGTERM)
