@@ -72,6 +72,18 @@ std::optional<ImageSize> jpegSize(const Bytes& b) {
     return std::nullopt;
 }
 
+// Reads the decimal number at `at` into `number` (it stops growing past
+// 2^40, which no limit comes near); false when no digit is there.
+bool decimal(const Bytes& b, size_t& at, uint64_t& number) {
+    if (at >= b.size || !std::isdigit(b.byte(at))) {
+        return false;
+    }
+    while (at < b.size && std::isdigit(b.byte(at)) && number < (uint64_t{1} << 40)) {
+        number = number * 10 + static_cast<uint64_t>(b.byte(at++) - '0');
+    }
+    return true;
+}
+
 // The first two numbers after the signature of a PNM file, skipping blanks
 // and comments.
 std::optional<ImageSize> pnmSize(const Bytes& b) {
@@ -87,11 +99,8 @@ std::optional<ImageSize> pnmSize(const Bytes& b) {
                 ++at;
             }
         }
-        if (at >= b.size || !std::isdigit(b.byte(at))) {
+        if (!decimal(b, at, number)) {
             return std::nullopt;
-        }
-        while (at < b.size && std::isdigit(b.byte(at)) && number < (uint64_t{1} << 40)) {
-            number = number * 10 + (b.byte(at++) - '0');
         }
     }
     return flat(numbers[0], numbers[1]);
@@ -115,11 +124,8 @@ std::optional<ImageSize> hdrSize(const Bytes& b) {
         while (at < b.size && !std::isdigit(b.byte(at)) && b.byte(at) != '\n') {
             ++at;
         }
-        if (at >= b.size || !std::isdigit(b.byte(at))) {
+        if (!decimal(b, at, number)) {
             return std::nullopt;
-        }
-        while (at < b.size && std::isdigit(b.byte(at)) && number < (uint64_t{1} << 40)) {
-            number = number * 10 + (b.byte(at++) - '0');
         }
     }
     return flat(numbers[1], numbers[0]);
