@@ -79,7 +79,7 @@ std::optional<std::string> readResource(const std::string& name, const std::stri
         Ogre::DataStreamPtr stream = groups.openResource(name, holder);
         if (stream->size() > limit) {
             problem = name + " is too large: " + std::to_string(stream->size()) +
-                      " bytes, and a font file may have at most " + std::to_string(limit);
+                      " bytes, more than the " + std::to_string(limit) + " allowed";
             return std::nullopt;
         }
         return stream->getAsString();
