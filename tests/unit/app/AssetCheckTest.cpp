@@ -65,7 +65,9 @@ TEST(AssetCheckTest, DamagedMeshesAndSkeletonsAreRefusedWithALineNamingThem) {
     // A mesh that links to a skeleton whose second bone names a parent that
     // does not exist; OGRE asserts on that.
     {
-        Ogre::SkeletonPtr bones = Ogre::SkeletonManager::getSingleton().create("bones", "General");
+        Ogre::SkeletonPtr bones =
+            Ogre::SkeletonManager::getSingleton().create("bones", "General", true);
+        bones->load();  // a loaded skeleton frees its bones when it is removed
         bones->createBone("root", 0)->addChild(bones->createBone("arm", 1));
         Ogre::SkeletonSerializer().exportSkeleton(bones.get(),
                                                   (game.dir() / "meshes/bones.skeleton").string());
