@@ -14,6 +14,7 @@ PACKAGES=(
   # engine libraries
   libogre-1.12-dev ogre-1.12-tools libode-dev libois-dev liblua5.1-0-dev
   libopenal-dev libopenal1 libsndfile1-dev libcurl4-openssl-dev libx11-dev
+  libfreetype-dev
   # headless display, software OpenGL, input driving, screenshots
   xvfb xauth libgl1-mesa-dri x11-utils x11-apps xdotool python3
   # fonts for overlays

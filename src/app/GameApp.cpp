@@ -7,6 +7,8 @@
 
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <stdexcept>
 
 #include "app/Config.h"
 #include "app/EngineLog.h"
@@ -36,6 +38,7 @@ namespace {
 GameApp* theApp = nullptr;
 
 constexpr const char* kVersion = "Version: 1.07";
+constexpr const char* kStartUpFailed = "Error: the game cannot start: ";
 
 // Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
 int scaleSetupVolume(float volume) {
@@ -70,6 +73,10 @@ GameApp::GameApp(const AppOptions& options) {
         platform::installQuitSignals();
     }
 
+    // What made construction fail, copied out of the exception: the object may
+    // belong to a plug-in (the render system's own exception types) that the
+    // teardown unloads, so it must be gone before the teardown starts.
+    std::optional<std::string> failure;
     try {
         watchdog_ = std::make_unique<ScriptWatchdog>();
         setupVM_ = std::make_unique<ScriptVM>("setup", watchdog_.get());
@@ -101,11 +108,21 @@ GameApp::GameApp(const AppOptions& options) {
 
         createStartupScene();
         createGameStates();
+    } catch (const std::exception& e) {
+        failure = e.what();
     } catch (...) {
+        failure = "unknown failure";
+    }
+    if (failure) {
+        // Ogre.log keeps why the game ended; the terminal gets the reason once,
+        // from the process entry.
+        if (Ogre::LogManager* logs = Ogre::LogManager::getSingletonPtr()) {
+            logs->logMessage(kStartUpFailed + *failure);
+        }
         // A half-built application is torn down in the same order as a whole
         // one, so nothing outlives the objects it depends on.
         teardown();
-        throw;
+        throw std::runtime_error(*failure);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <OgreOverlaySystem.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "app/GameApp.h"
 #include "app/ResourceGroups.h"
@@ -24,6 +25,9 @@ constexpr const char* kSceneManagerName = "Generic";
 constexpr int kFallbackWidth = 800;
 constexpr int kFallbackHeight = 600;
 constexpr size_t kShadowIndexBufferSize = 51000;
+// Start-up failures the process ends with (after "vantor: fatal: ").
+constexpr const char* kNoDisplay = "there is no display: ";
+constexpr const char* kNoRenderWindow = "the render system cannot open the render window: ";
 
 struct ResourceLocation {
     const char* path;  // below the resource folder
@@ -72,7 +76,12 @@ void GameApp::setupRendering() {
         Ogre::MaterialManager::getSingleton().initialise();
         Ogre::MeshManager::getSingleton()._initialise();
     } else {
-        platform::prepareWindowSystem();
+        if (!platform::prepareWindowSystem()) {
+            const std::string display = platform::displayName();
+            throw std::runtime_error(
+                std::string(kNoDisplay) +
+                (display.empty() ? "DISPLAY is not set" : "cannot connect to display " + display));
+        }
         try {
             ogre_->loadPlugin(pluginPath(renderSystem));
         } catch (...) {
@@ -84,11 +93,6 @@ void GameApp::setupRendering() {
                         "GameApp::setupRendering");
         }
         ogre_->setRenderSystem(renderers.front());
-        ogre_->initialise(false, kRootTitle);
-        ogre_->loadPlugin(pluginPath("Plugin_OctreeSceneManager"));
-        ogre_->loadPlugin(pluginPath("Plugin_ParticleFX"));
-        // Image codecs, so textures load and screenshots can be written.
-        ogre_->loadPlugin(pluginPath("Codec_STBI"));
 
         if (width <= 0 || height <= 0) {
             log("Error: window size " + std::to_string(width) + "x" + std::to_string(height) +
@@ -96,9 +100,20 @@ void GameApp::setupRendering() {
             width = kFallbackWidth;
             height = kFallbackHeight;
         }
-        Ogre::NameValuePairList params;
-        params["resolution"] = std::to_string(width) + "x" + std::to_string(height);
-        window_ = ogre_->createRenderWindow(kWindowName, width, height, fullscreen, &params);
+        try {
+            ogre_->initialise(false, kRootTitle);
+            ogre_->loadPlugin(pluginPath("Plugin_OctreeSceneManager"));
+            ogre_->loadPlugin(pluginPath("Plugin_ParticleFX"));
+            // Image codecs, so textures load and screenshots can be written.
+            ogre_->loadPlugin(pluginPath("Codec_STBI"));
+            Ogre::NameValuePairList params;
+            params["resolution"] = std::to_string(width) + "x" + std::to_string(height);
+            window_ = ogre_->createRenderWindow(kWindowName, width, height, fullscreen, &params);
+        } catch (const std::exception& e) {
+            // Without GLX on the server, or when the driver refuses another
+            // context, the window cannot be made.
+            throw std::runtime_error(std::string(kNoRenderWindow) + e.what());
+        }
         platform::registerRenderWindow(window_);
     }
 
@@ -149,7 +164,6 @@ bool GameApp::registerShadowPrograms() {
 void GameApp::registerResourceLocations() {
     Ogre::ResourceGroupManager& groups = Ogre::ResourceGroupManager::getSingleton();
     resourceSearch_ = std::make_unique<ResourceSearch>();
-    groups.setLoadingListener(resourceSearch_.get());
     for (const ResourceLocation& location : kResourceLocations) {
         ensureGlobalResourceGroup(location.group);
         const std::string path = resourceDir_ + "/" + location.path;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -33,18 +34,25 @@ CloseWatch& closeWatch() {
 
 }  // namespace
 
-void prepareWindowSystem() {
+bool prepareWindowSystem() {
     // One connection for the whole process: the atom must outlive every
     // application object of a restart loop. Reopening is skipped once open.
     static Display* keeper = nullptr;
     if (keeper) {
-        return;
+        return true;
     }
     keeper = XOpenDisplay(nullptr);
-    if (keeper) {
-        XInternAtom(keeper, "WM_DELETE_WINDOW", False);
-        XFlush(keeper);
+    if (!keeper) {
+        return false;
     }
+    XInternAtom(keeper, "WM_DELETE_WINDOW", False);
+    XFlush(keeper);
+    return true;
+}
+
+std::string displayName() {
+    const char* name = std::getenv("DISPLAY");
+    return name ? name : "";
 }
 
 void registerRenderWindow(Ogre::RenderWindow* window) {

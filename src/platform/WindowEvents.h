@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace Ogre {
 class RenderWindow;
 }
@@ -9,8 +11,13 @@ namespace vantor::platform {
 // Makes sure the X server knows the WM_DELETE_WINDOW atom before the GL
 // render system looks it up; on a fresh server it may not exist yet, and the
 // window's close button would then be ignored. Keeps its own connection open
-// for the life of the process so the atom stays interned.
-void prepareWindowSystem();
+// for the life of the process so the atom stays interned. False when no X
+// display can be opened (DISPLAY unset or naming a server that is not there).
+bool prepareWindowSystem();
+
+// The display the window system connects to, as DISPLAY names it; empty when
+// DISPLAY is not set.
+std::string displayName();
 
 // Lets the window-event pump see the render window (the GLX window does not
 // register itself).
