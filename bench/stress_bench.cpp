@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "Bench.h"
-#include "app/NodeTransform.h"
 #include "collision/CollisionMgr.h"
 #include "collision/TestMeshes.h"
+#include "core/NodeTransform.h"
 #include "script/ScriptVM.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"

@@ -16,9 +16,9 @@
 #include "app/AssetLimits.h"
 #include "app/FontCheck.h"
 #include "app/ImageCheck.h"
-#include "app/Log.h"
 #include "app/MeshCheck.h"
 #include "app/SkeletonCheck.h"
+#include "core/Log.h"
 
 namespace vantor {
 

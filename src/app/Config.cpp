@@ -2,7 +2,7 @@
 
 #include <lua.h>
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "script/ScriptVM.h"
 
 namespace vantor {

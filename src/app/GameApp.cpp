@@ -16,6 +16,9 @@
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/Numbers.h"
 #include "platform/Heap.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
@@ -42,11 +45,7 @@ constexpr const char* kStartUpFailed = "Error: the game cannot start: ";
 
 // Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
 int scaleSetupVolume(float volume) {
-    const double scaled = static_cast<double>(volume) * 51.0;
-    if (!(scaled > -2147483648.0 && scaled < 2147483648.0)) {
-        return 0;
-    }
-    return static_cast<int>(scaled);
+    return truncateToInt(static_cast<double>(volume) * 51.0);
 }
 
 }  // namespace
@@ -57,6 +56,7 @@ GameApp* getApp() {
 
 GameApp::GameApp(const AppOptions& options) {
     theApp = this;
+    setLogHook([this](const std::string& message) { logLine(message); });
     version_ = kVersion;
     headless_ = options.headless;
     resourceDir_ = options.resourceDir;
@@ -79,18 +79,18 @@ GameApp::GameApp(const AppOptions& options) {
     std::optional<std::string> failure;
     try {
         watchdog_ = std::make_unique<ScriptWatchdog>();
-        setupVM_ = std::make_unique<ScriptVM>("setup", watchdog_.get());
+        setupVM_ = std::make_unique<ScriptVM>(names::kSetupState, watchdog_.get());
         setupVM_->open();
         setupVM_->executeFile(resourceDir_ + "/setup.lua");
-        watchdog_->setLimit(getOptionalFloat(setupVM_.get(), "setup", "scriptlimit",
+        watchdog_->setLimit(getOptionalFloat(setupVM_.get(), names::kSetupTable, "scriptlimit",
                                              ScriptWatchdog::kDefaultLimitSeconds));
         sandbox_ = std::make_unique<ScriptSandbox>(
-            getOptionalFloat(setupVM_.get(), "setup", "sandbox", 0.0f) != 0.0f,
+            getOptionalFloat(setupVM_.get(), names::kSetupTable, "sandbox", 0.0f) != 0.0f,
             resourceDir_ + "/..", resourceDir_ + "/setup.lua");
         setupVM_->setSandbox(sandbox_.get());
-        stateVM_ = std::make_unique<ScriptVM>("state", watchdog_.get(), sandbox_.get());
+        stateVM_ = std::make_unique<ScriptVM>(names::kStateState, watchdog_.get(), sandbox_.get());
         stateVM_->open();
-        luaVM_ = std::make_unique<ScriptVM>("lua", watchdog_.get(), sandbox_.get());
+        luaVM_ = std::make_unique<ScriptVM>(names::kLuaState, watchdog_.get(), sandbox_.get());
         luaVM_->open();
 
         setupRendering();
@@ -176,6 +176,7 @@ void GameApp::teardown() {
     states_.clear();
     states_.shrink_to_fit();
     log_.reset();
+    setLogHook(nullptr);
     theApp = nullptr;
 }
 
@@ -249,16 +250,12 @@ void GameApp::fastForward(int32_t ms) {
     startTime_ -= static_cast<uint32_t>(ms);
 }
 
-void GameApp::log(const std::string& message) {
+void GameApp::logLine(const std::string& message) {
     const std::string line =
         simulation_ ? std::to_string(simulation_->getTime()) + " " + message : message;
     Ogre::LogManager* logs = Ogre::LogManager::getSingletonPtr();
-    if (!logs || !logs->getDefaultLog()) {
-        std::cerr << line << '\n';
-        return;
-    }
-    logs->logMessage(line, Ogre::LML_NORMAL);
-    if (!window_ && !headless_) {
+    writeToLogSink(line);
+    if (logs && logs->getDefaultLog() && !window_ && !headless_) {
         // Until the window exists, the engine's own lines are echoed to stderr
         // so start-up trouble (a broken setup file) shows on the terminal too.
         std::cerr << message << '\n';
@@ -266,13 +263,13 @@ void GameApp::log(const std::string& message) {
 }
 
 ScriptVM* GameApp::getScriptVM(const std::string& name) {
-    if (name == "lua") {
+    if (name == names::kLuaState) {
         return luaVM_.get();
     }
-    if (name == "setup") {
+    if (name == names::kSetupState) {
         return setupVM_.get();
     }
-    if (name == "state") {
+    if (name == names::kStateState) {
         return stateVM_.get();
     }
     log("Error! No such Lua VM found: " + name);
@@ -280,11 +277,11 @@ ScriptVM* GameApp::getScriptVM(const std::string& name) {
 }
 
 float GameApp::getSetupFloat(const std::string& key) {
-    return getFloatValue(setupVM_.get(), "setup", key);
+    return getFloatValue(setupVM_.get(), names::kSetupTable, key);
 }
 
 std::string GameApp::getSetupString(const std::string& key) {
-    return getStringValue(setupVM_.get(), "setup", key);
+    return getStringValue(setupVM_.get(), names::kSetupTable, key);
 }
 
 void GameApp::logPowerStatus() {

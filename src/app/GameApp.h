@@ -78,10 +78,6 @@ public:
     // Moves the application clock forward by ms (backward when negative).
     void fastForward(int32_t ms);
 
-    // Writes one line to Ogre.log, prefixed with the simulation time and a
-    // blank while a simulation exists.
-    void log(const std::string& message);
-
     // Lookup of the script states "lua", "setup" and "state"; logs and
     // returns null for any other name.
     ScriptVM* getScriptVM(const std::string& name);
@@ -140,6 +136,10 @@ public:
     std::string getSetupString(const std::string& key);
 
 private:
+    // The log hook of the application's lifetime (see core/Log.h): one line
+    // to Ogre.log, prefixed with the simulation time and a blank while a
+    // simulation exists.
+    void logLine(const std::string& message);
     void teardown();
     void setupRendering();
     void registerResourceLocations();

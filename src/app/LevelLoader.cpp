@@ -3,10 +3,11 @@
 #include <Ogre.h>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
-#include "app/SceneLookup.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/SceneLookup.h"
 #include "platform/Heap.h"
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
@@ -20,8 +21,6 @@
 namespace vantor {
 
 namespace {
-constexpr const char* kLevelRoot = "LevelRoot";
-constexpr const char* kHiddenNode = "_Hidden";
 constexpr const char* kFadeMaterial = "FadeinMaterial";
 
 // Destroys everything attached below a node, then the nodes themselves.
@@ -46,12 +45,12 @@ void GameApp::createStartupScene() {
     sun->setDiffuseColour(Ogre::ColourValue(0.7f, 0.7f, 0.5f));
 
     Ogre::SceneNode* root = sceneMgr_->getRootSceneNode();
-    root->createChildSceneNode(kLevelRoot, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+    root->createChildSceneNode(names::kLevelRoot, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     Ogre::SceneNode* hidden =
-        root->createChildSceneNode(kHiddenNode, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+        root->createChildSceneNode(names::kHidden, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     hidden->translate(Ogre::Vector3(0, 50000, 50000), Ogre::Node::TS_PARENT);
     // Known by name, but out of the rendered graph: nothing below it is drawn.
-    root->removeChild(kHiddenNode);
+    root->removeChild(names::kHidden);
 
     camera_ = std::make_unique<CameraController>();
     camera_->setPosition(Ogre::Vector3(-100, 20, 70));
@@ -101,7 +100,7 @@ void GameApp::loadLevel(const std::string& requested) {
         sound_->stopStream();
     }
 
-    if (Ogre::SceneNode* levelRoot = findSceneNode(sceneMgr_, kLevelRoot)) {
+    if (Ogre::SceneNode* levelRoot = findSceneNode(sceneMgr_, names::kLevelRoot)) {
         destroySubtreeObjects(sceneMgr_, levelRoot);
         levelRoot->removeAndDestroyAllChildren();
         if (Ogre::SceneNode* parent = levelRoot->getParentSceneNode()) {

@@ -10,8 +10,11 @@
 #include <stdexcept>
 
 #include "app/GameApp.h"
-#include "app/ResourceGroups.h"
 #include "app/ResourceSearch.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/Numbers.h"
+#include "core/ResourceGroups.h"
 #include "platform/WindowEvents.h"
 
 namespace vantor {
@@ -21,9 +24,11 @@ namespace {
 constexpr const char* kFallbackRenderSystem = "RenderSystem_GL";
 constexpr const char* kRootTitle = "OGRE Render Window";
 constexpr const char* kWindowName = "Vantor";
-constexpr const char* kSceneManagerName = "Generic";
 constexpr int kFallbackWidth = 800;
 constexpr int kFallbackHeight = 600;
+// Larger sides are no window a display can show (a setup number far out of
+// range saturates to the largest int, which reads as not usable too).
+constexpr int kMaxWindowSide = 16384;
 constexpr size_t kShadowIndexBufferSize = 51000;
 // Start-up failures the process ends with (after "vantor: fatal: ").
 constexpr const char* kNoDisplay = "there is no display: ";
@@ -46,13 +51,6 @@ constexpr ResourceLocation kResourceLocations[] = {
 std::string pluginPath(const std::string& name) {
     // OGRE dlopens a bare plug-in name without searching its own folder.
     return std::string(VANTOR_OGRE_PLUGIN_DIR) + "/" + name;
-}
-
-int truncateToInt(float value) {
-    if (!(value > -2147483648.0f && value < 2147483648.0f)) {
-        return 0;  // NaN or out of range: treated as missing
-    }
-    return static_cast<int>(value);
 }
 
 }  // namespace
@@ -94,7 +92,7 @@ void GameApp::setupRendering() {
         }
         ogre_->setRenderSystem(renderers.front());
 
-        if (width <= 0 || height <= 0) {
+        if (width <= 0 || height <= 0 || width > kMaxWindowSide || height > kMaxWindowSide) {
             log("Error: window size " + std::to_string(width) + "x" + std::to_string(height) +
                 " is not usable; opening 800x600");
             width = kFallbackWidth;
@@ -126,7 +124,7 @@ void GameApp::setupRendering() {
     registerResourceLocations();
 
     sceneMgr_ = ogre_->createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME,
-                                          kSceneManagerName);
+                                          names::kSceneManager);
     sceneMgr_->addRenderQueueListener(overlaySystem_.get());
     sceneMgr_->setAmbientLight(Ogre::ColourValue(0.5f, 0.5f, 0.5f, 1.0f));
     if (shadows) {

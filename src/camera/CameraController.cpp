@@ -5,8 +5,9 @@
 #include <OgreSceneNode.h>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
-#include "app/SceneLookup.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/SceneLookup.h"
 
 // The camera keeps its own tracking and fixed yaw axis, which OGRE 1.12 marks
 // deprecated in favour of node tracking; the camera-relative behaviour the
@@ -16,10 +17,6 @@
 namespace vantor {
 
 namespace {
-constexpr const char* kCameraName = "camera";
-constexpr const char* kCameraNodeName = "_CameraNode";
-constexpr const char* kFollowPointName = "_FollowCamera1";
-constexpr const char* kAvatarNodeName = "_AVATAR";
 // Natural frequency of the spring at dampening 1, per second.
 constexpr double kSpringRate = 3.75;
 }  // namespace
@@ -27,10 +24,10 @@ constexpr double kSpringRate = 3.75;
 CameraController::CameraController() {
     GameApp* app = getApp();
     Ogre::SceneManager* scene = app->getSceneManager();
-    camera_ = scene->createCamera(kCameraName);
+    camera_ = scene->createCamera(names::kCamera);
     camera_->setFixedYawAxis(true, Ogre::Vector3::UNIT_Y);
     cameraNode_ = scene->getRootSceneNode()->createChildSceneNode(
-        kCameraNodeName, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
+        names::kCameraNode, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     lastTime_ = app->getTime();
 }
 
@@ -74,19 +71,19 @@ void CameraController::setFollowNode(Ogre::SceneNode* node) {
 
 void CameraController::attach() {
     Ogre::SceneManager* scene = getApp()->getSceneManager();
-    Ogre::SceneNode* followPoint = findSceneNode(scene, kFollowPointName);
+    Ogre::SceneNode* followPoint = findSceneNode(scene, names::kFollowCamera);
     if (followPoint) {
         cameraNode_->setPosition(followPoint->_getDerivedPosition());
     } else {
         log("Error: CameraController::attach: the level has no scene node " +
-            std::string(kFollowPointName));
+            std::string(names::kFollowCamera));
     }
     if (Ogre::SceneNode* parent = camera_->getParentSceneNode()) {
         parent->detachObject(camera_);
     }
     cameraNode_->attachObject(camera_);
     Ogre::SceneNode* replaced = target_;
-    target_ = findSceneNode(scene, kAvatarNodeName);
+    target_ = findSceneNode(scene, names::kAvatar);
     watch(replaced, target_);
     if (target_ && followPoint) {
         setFollowNode(followPoint);

@@ -2,10 +2,10 @@
 
 #include <OgreSceneNode.h>
 
-#include "app/Log.h"
-#include "app/NodeTransform.h"
 #include "collision/CollisionMesh.h"
 #include "collision/CollisionMgr.h"
+#include "core/Log.h"
+#include "core/NodeTransform.h"
 
 namespace vantor {
 

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "app/Log.h"
+#include "core/Log.h"
 
 namespace vantor {
 

@@ -8,9 +8,9 @@
 
 #include <cmath>
 
-#include "app/Log.h"
 #include "collision/OdeRuntime.h"
-#include "script/ScriptCall.h"
+#include "core/Log.h"
+#include "core/LuaString.h"
 
 namespace vantor {
 

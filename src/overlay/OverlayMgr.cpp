@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "overlay/DisplayText.h"
 #include "overlay/OverlayPanel.h"
 

@@ -28,7 +28,4 @@ private:
     std::vector<std::string> args_;
 };
 
-// A Lua single-quoted string literal holding exactly `value`.
-std::string quoteLuaString(const std::string& value);
-
 }  // namespace vantor

@@ -7,6 +7,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "core/Numbers.h"
 #include "script/ScriptVM.h"
 
 namespace vantor::script {
@@ -22,36 +23,15 @@ double argNumber(lua_State* L, int index) {
 }
 
 float argFloat(lua_State* L, int index) {
-    const double value = argNumber(L, index);
-    if (std::isnan(value)) {
-        return 0.0f;
-    }
-    return static_cast<float>(std::clamp(value, -kMaxFloatArgument, kMaxFloatArgument));
+    return boundedFloat(argNumber(L, index));
 }
-
-namespace {
-template <class T>
-T truncateSaturating(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    const double truncated = std::trunc(value);
-    if (truncated <= static_cast<double>(std::numeric_limits<T>::min())) {
-        return std::numeric_limits<T>::min();
-    }
-    if (truncated >= static_cast<double>(std::numeric_limits<T>::max())) {
-        return std::numeric_limits<T>::max();
-    }
-    return static_cast<T>(truncated);
-}
-}  // namespace
 
 int argInt(lua_State* L, int index) {
-    return truncateSaturating<int>(argNumber(L, index));
+    return truncateTo<int>(argNumber(L, index));
 }
 
 int64_t argInt64(lua_State* L, int index) {
-    return truncateSaturating<int64_t>(argNumber(L, index));
+    return truncateTo<int64_t>(argNumber(L, index));
 }
 
 void checkFilePath(lua_State* L, const std::string& path, ScriptSandbox::Access access) {

@@ -10,7 +10,7 @@
 #include <exception>
 #include <string>
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "script/ScriptSandbox.h"
 #include "script/ScriptWatchdog.h"
 
@@ -24,19 +24,12 @@ std::string argText(lua_State* L, int index);
 double argNumber(lua_State* L, int index);
 
 // Single-precision argument for positions, directions, forces, angles,
-// colours and rates: NaN reads as 0 and the value is clamped to
-// +-kMaxFloatArgument. A non-finite or overflowing float that reaches a scene
-// node or an ODE body turns the node's bounds into NaN, which OGRE's bounding
-// box assertion turns into an abort at the next render; a bounded value keeps
-// every product the scene graph forms finite.
-constexpr double kMaxFloatArgument = 1e9;
+// colours and rates: boundedFloat (core/Numbers.h) of the number.
 float argFloat(lua_State* L, int index);
 
-// Integer argument: the number truncated toward zero. NaN reads as 0 and
-// values beyond the int range saturate, so no cast is ever undefined.
+// Integer arguments: the number truncated toward zero, saturating
+// (truncateTo in core/Numbers.h).
 int argInt(lua_State* L, int index);
-
-// 64-bit integer argument: the number truncated toward zero, saturating.
 int64_t argInt64(lua_State* L, int index);
 
 // File name argument, for every script function that takes one: a name with

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "script/FunctionTable.h"
 #include "script/PatternMatch.h"
 #include "script/ScriptSandbox.h"

@@ -9,9 +9,10 @@
 #include <string>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
-#include "app/NodeTransform.h"
-#include "app/SceneLookup.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/NodeTransform.h"
+#include "core/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "world/ActorMessage.h"
 #include "world/Simulation.h"
@@ -113,7 +114,7 @@ int w_GetPosition(lua_State* L) {
         L, "GetPosition",
         [&] {
             const std::string name = argText(L, 1);
-            if (name == "camera") {
+            if (name == names::kCamera) {
                 GameApp* app = getApp();
                 Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
                 if (!sceneMgr || !sceneMgr->hasCamera(name)) {

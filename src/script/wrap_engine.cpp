@@ -5,8 +5,8 @@
 
 #include "app/Config.h"
 #include "app/GameApp.h"
-#include "app/ResourceGroups.h"
-#include "app/SceneLookup.h"
+#include "core/ResourceGroups.h"
+#include "core/SceneLookup.h"
 #include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
 #include "script/wrap_overlay.h"

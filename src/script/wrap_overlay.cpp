@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
+#include "core/Log.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptFunction.h"
 #include "world/Simulation.h"

@@ -11,7 +11,8 @@
 #include <string_view>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
+#include "core/Log.h"
+#include "core/Names.h"
 #include "platform/Browser.h"
 #include "platform/Http.h"
 #include "platform/Signals.h"
@@ -22,7 +23,6 @@
 namespace vantor {
 
 namespace {
-constexpr char kSetupTable[] = "setup";
 constexpr char kDownloadUrlKey[] = "downloadurl";
 constexpr char kDownloadLimitKey[] = "downloadlimit";
 constexpr char kBrowserRefused[] = "Error: StartWebBrowser: refused ";
@@ -31,7 +31,7 @@ constexpr char kGetUrlFailed[] = "Error: GetUrl: download of ";
 // The "setup" script state of the running application, or null.
 lua_State* setupState() {
     GameApp* app = getApp();
-    ScriptVM* setup = app ? app->getScriptVM("setup") : nullptr;
+    ScriptVM* setup = app ? app->getScriptVM(names::kSetupState) : nullptr;
     return setup ? setup->state() : nullptr;
 }
 }  // namespace
@@ -50,7 +50,7 @@ void readSetupKey(lua_State* L, const char* key, Read read) {
         return;
     }
     const int top = lua_gettop(L);
-    lua_pushstring(L, kSetupTable);
+    lua_pushstring(L, names::kSetupTable);
     lua_rawget(L, LUA_GLOBALSINDEX);
     if (lua_istable(L, -1)) {
         lua_pushstring(L, key);

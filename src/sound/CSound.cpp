@@ -8,7 +8,9 @@
 #include <climits>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/Numbers.h"
 #include "platform/Stderr.h"
 #include "sound/AudioDevice.h"
 
@@ -19,7 +21,6 @@ namespace {
 const char* const kInitFailed = "CSound: Error! Can't initialize output device";
 const char* const kPlaying = "CSound: Playing ";
 const char* const kErrorCode = "CSound: Error code: ";
-const char* const kCameraNode = "_CameraNode";
 
 constexpr int kFrequency = 44100;
 constexpr int kMaxVolume = 256;
@@ -64,8 +65,7 @@ void CSound::logFailure(const std::string& path) const {
 int CSound::scaleVolume(int requested, int scale) {
     const double product = static_cast<double>(static_cast<long long>(requested) * scale);
     const float scaled = static_cast<float>(product * 0.00390625);
-    // Saturate first so the truncation below is always defined.
-    return static_cast<int>(std::clamp(scaled, static_cast<float>(INT_MIN), 2147483520.0f));
+    return truncateToInt(scaled);
 }
 
 uint32_t CSound::playStream(const std::string& path) {
@@ -176,7 +176,7 @@ void CSound::updateListener() {
         // Looked up among the root's children rather than by getChild(name),
         // which throws when the node is missing (before the start-up scene).
         for (Ogre::Node* child : scene->getRootSceneNode()->getChildren()) {
-            if (child->getName() == kCameraNode) {
+            if (child->getName() == names::kCameraNode) {
                 placeListener(*child);
                 break;
             }

@@ -9,9 +9,10 @@
 
 #include "app/Config.h"
 #include "app/GameApp.h"
-#include "app/Log.h"
-#include "app/SceneLookup.h"
 #include "camera/CameraController.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/SceneLookup.h"
 #include "script/ScriptCall.h"
 #include "world/Simulation.h"
 
@@ -23,8 +24,6 @@ namespace vantor {
 
 namespace {
 const char* const kEnteredText = "PlayState entered";
-const char* const kAvatarNode = "_AVATAR";
-const char* const kFollowNode = "_FollowCamera1";
 constexpr float kTurnStep = 0.1f;     // turn rate change per step
 constexpr float kTurnDegrees = 4.0f;  // degrees per step at full rate (0.05 * 80)
 constexpr float kForwardSpeed = 5.0f;
@@ -70,13 +69,13 @@ void PlayState::resume() {
 }
 
 void PlayState::followAvatar() {
-    Ogre::SceneNode* avatar = findSceneNode(sceneMgr_, kAvatarNode);
-    Ogre::SceneNode* follow = findSceneNode(sceneMgr_, kFollowNode);
+    Ogre::SceneNode* avatar = findSceneNode(sceneMgr_, names::kAvatar);
+    Ogre::SceneNode* follow = findSceneNode(sceneMgr_, names::kFollowCamera);
     if (!avatar) {
-        log(std::string("Error: PlayState: the level has no scene node ") + kAvatarNode);
+        log(std::string("Error: PlayState: the level has no scene node ") + names::kAvatar);
     }
     if (!follow) {
-        log(std::string("Error: PlayState: the level has no scene node ") + kFollowNode);
+        log(std::string("Error: PlayState: the level has no scene node ") + names::kFollowCamera);
     }
     if (!camera_ || !avatar) {
         return;  // the camera stays as the level load left it

@@ -4,7 +4,7 @@
 #include <lua.h>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
+#include "core/Log.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 

@@ -17,11 +17,12 @@
 #include <utility>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
-#include "app/NodeTransform.h"
-#include "app/SceneLookup.h"
 #include "collision/CollisionGeom.h"
 #include "collision/CollisionMgr.h"
+#include "core/Log.h"
+#include "core/NodeTransform.h"
+#include "core/Numbers.h"
+#include "core/SceneLookup.h"
 #include "script/ScriptVM.h"
 
 namespace vantor {
@@ -40,22 +41,6 @@ constexpr float kTickSeconds = 0.05f;
 constexpr float kAnimationStep = 0.02f;
 // A material timer at or below this is spent.
 constexpr float kTimerEpsilon = 0.00001f;
-
-// Truncates toward zero and saturates, so a script's NaN or huge volume
-// cannot make the conversion undefined.
-int truncateToInt(float value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    const float truncated = std::trunc(value);
-    if (truncated <= static_cast<float>(std::numeric_limits<int>::min())) {
-        return std::numeric_limits<int>::min();
-    }
-    if (truncated >= static_cast<float>(std::numeric_limits<int>::max())) {
-        return std::numeric_limits<int>::max();
-    }
-    return static_cast<int>(truncated);
-}
 
 void translateIn(Ogre::Node* node, const Ogre::Vector3& offset, Ogre::Node::TransformSpace space) {
     if (space == Ogre::Node::TS_WORLD) {

@@ -10,11 +10,13 @@
 #include <cmath>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
-#include "app/NodeTransform.h"
-#include "app/SceneLookup.h"
 #include "collision/CollisionMgr.h"
 #include "collision/OdeRuntime.h"
+#include "core/Log.h"
+#include "core/Names.h"
+#include "core/NodeTransform.h"
+#include "core/Numbers.h"
+#include "core/SceneLookup.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "world/Actor.h"
@@ -24,10 +26,6 @@ namespace vantor {
 
 namespace {
 
-const char* const kAvatarName = "_AVATAR";
-const char* const kRot1 = "ROT1";
-const char* const kLevelRoot = "LevelRoot";
-const char* const kSolid = "Solid";
 const char* const kKeep = "Keep";
 const char* const kBumpLog = "Bump depth: ";
 const char* const kBodyReset =
@@ -68,7 +66,7 @@ constexpr double kBumpMinDepth = 0.02;
 constexpr uint32_t kBumpIntervalMs = 500;
 // Farther out than any script can place a node (script numbers are clamped
 // to this), a body has run away.
-constexpr double kWorldLimit = 1e9;
+constexpr double kWorldLimit = kMaxSceneNumber;
 
 enum MissingBit : unsigned {
     kMissingActor = 1u << 0,
@@ -166,7 +164,7 @@ void Avatar::reset() {
     walking_ = false;
     state_ = Air;
     restBodyAt(kResetPosition);
-    if (Actor* actor = simulation_.findActor(kAvatarName)) {
+    if (Actor* actor = simulation_.findActor(names::kAvatar)) {
         if (actor->getNode()) {
             actor->setPosition("", kResetPosition);
         }
@@ -212,23 +210,23 @@ void Avatar::reportMissing(unsigned bit, const std::string& what) {
 
 Avatar::LevelLinks Avatar::findLevelLinks() {
     LevelLinks links;
-    Actor* actor = simulation_.findActor(kAvatarName);
+    Actor* actor = simulation_.findActor(names::kAvatar);
     links.avatarNode = actor ? actor->getNode() : nullptr;
     if (!links.avatarNode) {
         reportMissing(kMissingActor, "the level has no actor _AVATAR with a scene node");
     }
-    links.rot1 = findSceneNode(sceneMgr_, kRot1);
+    links.rot1 = findSceneNode(sceneMgr_, names::kRot1);
     if (!links.rot1) {
         reportMissing(kMissingRot1, "the level has no scene node ROT1");
     }
-    links.levelRoot = findSceneNode(sceneMgr_, kLevelRoot);
+    links.levelRoot = findSceneNode(sceneMgr_, names::kLevelRoot);
     if (!links.levelRoot) {
         reportMissing(kMissingLevelRoot, "the level has no scene node LevelRoot");
     }
     GameApp* app = getApp();
     CollisionMgr* collision = app ? app->getCollisionMgr() : nullptr;
     links.collision = collision;
-    CollisionSpace* solid = collision ? collision->getSpace(kSolid) : nullptr;
+    CollisionSpace* solid = collision ? collision->getSpace(names::kSolid) : nullptr;
     links.solid = solid ? solid->space() : nullptr;
     if (!links.solid) {
         reportMissing(kMissingSolid, "the level has no collision space Solid");
@@ -299,12 +297,12 @@ void Avatar::step(float dt) {
 
     // Scripts run during this step may have removed the actor, or "ROT1" if
     // it is an actor's node.
-    Ogre::SceneNode* rot1 = findSceneNode(sceneMgr_, kRot1);
+    Ogre::SceneNode* rot1 = findSceneNode(sceneMgr_, names::kRot1);
     if (!rot1) {
         return;
     }
     const Ogre::Quaternion heading = applyHeading(rot1);
-    if (Actor* actor = simulation_.findActor(kAvatarName)) {
+    if (Actor* actor = simulation_.findActor(names::kAvatar)) {
         if (actor->getNode()) {
             actor->setPosition("", centre);
             actor->setWorldOrientation(heading);
@@ -588,13 +586,13 @@ void Avatar::updateGround(Ogre::SceneNode* levelRoot) {
         return;
     }
 
-    Actor* actor = simulation_.findActor(kAvatarName);
+    Actor* actor = simulation_.findActor(names::kAvatar);
     if (!found) {
         if (state_ != Locked) {
             state_ = Air;
         }
         if (actor && levelRoot) {
-            actor->attachTo(kLevelRoot, kKeep);
+            actor->attachTo(names::kLevelRoot, kKeep);
         }
         return;
     }

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "app/GameApp.h"
-#include "app/Log.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
 #include "collision/CollisionResult.h"
+#include "core/Log.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"

@@ -45,7 +45,7 @@ TEST(CSoundScaleTest, ScalesThroughSinglePrecisionAndTruncates) {
     EXPECT_EQ(CSound::scaleVolume(100, 0), 0);
     EXPECT_EQ(CSound::scaleVolume(-100, 256), -100);
     // Far beyond any sensible input still gives a defined, saturated result.
-    EXPECT_EQ(CSound::scaleVolume(2147483647, 2147483647), 2147483520);
+    EXPECT_EQ(CSound::scaleVolume(2147483647, 2147483647), 2147483647);
 }
 
 TEST_F(CSoundTest, DecodesRealMp3OggAndFlacFiles) {

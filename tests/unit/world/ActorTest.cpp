@@ -1,7 +1,7 @@
 #include <Ogre.h>
 #include <gtest/gtest.h>
 
-#include "app/NodeTransform.h"
+#include "core/NodeTransform.h"
 #include "support/HeadlessOgre.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"

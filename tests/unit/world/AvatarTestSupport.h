@@ -8,9 +8,9 @@
 #include <string>
 
 #include "app/GameApp.h"
-#include "app/NodeTransform.h"
 #include "collision/CollisionMgr.h"
 #include "collision/TestMeshes.h"
+#include "core/NodeTransform.h"
 #include "script/ScriptVM.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"

@@ -2,7 +2,7 @@
 #include <OgreSceneNode.h>
 #include <gtest/gtest.h>
 
-#include "app/NodeTransform.h"
+#include "core/NodeTransform.h"
 #include "support/HeadlessOgre.h"
 
 namespace vantor {

@@ -1,4 +1,4 @@
-#include "app/ResourceGroups.h"
+#include "core/ResourceGroups.h"
 
 #include <OgreResourceGroupManager.h>
 

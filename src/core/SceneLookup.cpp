@@ -1,4 +1,4 @@
-#include "app/SceneLookup.h"
+#include "core/SceneLookup.h"
 
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>

@@ -1,4 +1,4 @@
-#include "app/NodeTransform.h"
+#include "core/NodeTransform.h"
 
 #include <OgreNode.h>
 
