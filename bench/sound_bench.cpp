@@ -63,7 +63,7 @@ std::vector<BenchRow> runSoundBench(bool quick) {
 
     std::vector<BenchRow> rows;
     {
-        CSound sound;
+        CSound sound(nullptr);
         rows.push_back({"sound: first Play2DSound of a 1.9 s OGG (decoded whole)",
                         msOf([&] { sound.play2D((dir / "short.ogg").string(), 100, false); }),
                         "ms"});

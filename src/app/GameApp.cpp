@@ -66,9 +66,9 @@ GameApp::GameApp(const AppOptions& options) {
         ownClock_ = std::make_unique<platform::SystemClock>();
         clock_ = ownClock_.get();
     }
+    levelClock_ = std::make_unique<LevelClock>(*clock_);
     log_ = std::make_unique<EngineLog>(options.logFile, options.freshLog);
     trimHeapAfterLoads_ = !options.freshLog;
-    startTime_ = clock_->nowMs();
     if (!headless_) {
         platform::installQuitSignals();
     }
@@ -100,7 +100,7 @@ GameApp::GameApp(const AppOptions& options) {
         simulation_ = std::make_unique<Simulation>();
 
         if (getSetupFloat("music") != 0.0f) {
-            sound_ = std::make_unique<CSound>();
+            sound_ = std::make_unique<CSound>(sceneMgr_);
             const float soundVolume = getSetupFloat("soundvolume");
             const float musicVolume = getSetupFloat("musicvolume");
             sound_->setVolumes(scaleSetupVolume(soundVolume), scaleSetupVolume(musicVolume));
@@ -236,18 +236,11 @@ void GameApp::requestLevel(const std::string& name) {
 }
 
 uint32_t GameApp::getTime() {
-    return clock_->nowMs() - startTime_;
+    return levelClock_->nowMs();
 }
 
 void GameApp::fastForward(int32_t ms) {
-    const uint32_t now = getTime();
-    if (ms < 0 && static_cast<uint32_t>(-static_cast<int64_t>(ms)) > now) {
-        // Going back past the level's start would wrap the clock to ~49 days
-        // ahead; stop at the start instead.
-        startTime_ = clock_->nowMs();
-        return;
-    }
-    startTime_ -= static_cast<uint32_t>(ms);
+    levelClock_->fastForward(ms);
 }
 
 void GameApp::logLine(const std::string& message) {

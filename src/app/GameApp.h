@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LevelClock.h"
 #include "platform/Clock.h"
 #include "script/ErrorPanel.h"
 
@@ -153,6 +154,7 @@ private:
     // made, and the destructor tears them down explicitly in reverse.
     std::unique_ptr<platform::Clock> ownClock_;
     platform::Clock* clock_ = nullptr;
+    std::unique_ptr<LevelClock> levelClock_;
     std::unique_ptr<EngineLog> log_;
     bool headless_ = false;
     std::string resourceDir_;
@@ -183,7 +185,6 @@ private:
 
     bool running_ = true;
     bool restart_ = false;
-    uint32_t startTime_ = 0;
     uint32_t sleepTime_ = 0;
     std::string currentLevel_;
     std::string pendingLevel_;

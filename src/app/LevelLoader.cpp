@@ -52,7 +52,7 @@ void GameApp::createStartupScene() {
     // Known by name, but out of the rendered graph: nothing below it is drawn.
     root->removeChild(names::kHidden);
 
-    camera_ = std::make_unique<CameraController>();
+    camera_ = std::make_unique<CameraController>(*sceneMgr_, *levelClock_);
     camera_->setPosition(Ogre::Vector3(-100, 20, 70));
     Ogre::Camera* camera = camera_->getCamera();
     camera->setNearClipDistance(0.5f);
@@ -71,7 +71,7 @@ void GameApp::createStartupScene() {
 void GameApp::loadLevel(const std::string& requested) {
     const std::string resourceDir = getSetupString("resourcedir");
     const std::string level = requested.empty() ? currentLevel_ : requested;
-    startTime_ = clock_->nowMs();
+    levelClock_->restart();
     log("LoadLevel(" + level + ") start at: " + std::to_string(getTime()));
 
     if (window_ && window_->getNumViewports() > 0) {

@@ -4,7 +4,6 @@
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 
-#include "app/GameApp.h"
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/SceneLookup.h"
@@ -21,14 +20,13 @@ namespace {
 constexpr double kSpringRate = 3.75;
 }  // namespace
 
-CameraController::CameraController() {
-    GameApp* app = getApp();
-    Ogre::SceneManager* scene = app->getSceneManager();
-    camera_ = scene->createCamera(names::kCamera);
+CameraController::CameraController(Ogre::SceneManager& scene, platform::Clock& clock)
+    : scene_(scene), clock_(clock) {
+    camera_ = scene_.createCamera(names::kCamera);
     camera_->setFixedYawAxis(true, Ogre::Vector3::UNIT_Y);
-    cameraNode_ = scene->getRootSceneNode()->createChildSceneNode(
+    cameraNode_ = scene_.getRootSceneNode()->createChildSceneNode(
         names::kCameraNode, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
-    lastTime_ = app->getTime();
+    lastTime_ = clock_.nowMs();
 }
 
 CameraController::~CameraController() {
@@ -70,8 +68,7 @@ void CameraController::setFollowNode(Ogre::SceneNode* node) {
 }
 
 void CameraController::attach() {
-    Ogre::SceneManager* scene = getApp()->getSceneManager();
-    Ogre::SceneNode* followPoint = findSceneNode(scene, names::kFollowCamera);
+    Ogre::SceneNode* followPoint = findSceneNode(&scene_, names::kFollowCamera);
     if (followPoint) {
         cameraNode_->setPosition(followPoint->_getDerivedPosition());
     } else {
@@ -83,7 +80,7 @@ void CameraController::attach() {
     }
     cameraNode_->attachObject(camera_);
     Ogre::SceneNode* replaced = target_;
-    target_ = findSceneNode(scene, names::kAvatar);
+    target_ = findSceneNode(&scene_, names::kAvatar);
     watch(replaced, target_);
     if (target_ && followPoint) {
         setFollowNode(followPoint);
@@ -111,7 +108,7 @@ void CameraController::setMode(CameraMode mode) {
         camera_->setAutoTracking(false, nullptr, Ogre::Vector3::ZERO);
     }
     mode_ = mode;
-    lastTime_ = getApp()->getTime();
+    lastTime_ = clock_.nowMs();
 }
 
 void CameraController::setTarget(Ogre::SceneNode* node) {
@@ -125,7 +122,7 @@ void CameraController::update() {
     if (mode_ != Follow) {
         return;
     }
-    const uint32_t now = getApp()->getTime();
+    const uint32_t now = clock_.nowMs();
     const uint32_t elapsed = now - lastTime_;
     lastTime_ = now;
     if (!followNode_) {

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 
+#include "platform/Clock.h"
+
 namespace Ogre {
 class Camera;
+class SceneManager;
 class SceneNode;
 }  // namespace Ogre
 
@@ -25,8 +28,9 @@ enum CameraMode { Free = 0, Follow = 1 };
 // camera's auto tracking ever reaches a destroyed node.
 class CameraController : private Ogre::Node::Listener {
 public:
-    // Creates the camera and its node in the application's scene manager.
-    CameraController();
+    // Creates the camera and its node in scene. clock: the application
+    // clock, which times the spring. Both (not owned) outlive the controller.
+    CameraController(Ogre::SceneManager& scene, platform::Clock& clock);
     ~CameraController() override;
     CameraController(const CameraController&) = delete;
     CameraController& operator=(const CameraController&) = delete;
@@ -58,6 +62,8 @@ private:
     // Moves this listener from the node it replaces to the new one.
     void watch(Ogre::SceneNode* replaced, Ogre::SceneNode* node);
 
+    Ogre::SceneManager& scene_;
+    platform::Clock& clock_;
     CameraMode mode_ = Free;
     uint32_t lastTime_ = 0;  // application clock at the last mode change or step, ms
     float dampening_ = 0.5f;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/GameApp.h"
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/Numbers.h"
@@ -34,7 +33,8 @@ AudioVector toAudio(const Ogre::Vector3& v) {
 
 }  // namespace
 
-CSound::CSound() : device_(std::make_unique<AudioDevice>()) {
+CSound::CSound(Ogre::SceneManager* scene)
+    : scene_(scene), device_(std::make_unique<AudioDevice>()) {
     bool opened = false;
     {
         // The sound libraries print a screenful when they find no sound
@@ -170,12 +170,10 @@ void CSound::updateListener() {
     if (!device_->isInitialised()) {
         return;
     }
-    GameApp* app = getApp();
-    Ogre::SceneManager* scene = app ? app->getSceneManager() : nullptr;
-    if (scene) {
+    if (scene_) {
         // Looked up among the root's children rather than by getChild(name),
         // which throws when the node is missing (before the start-up scene).
-        for (Ogre::Node* child : scene->getRootSceneNode()->getChildren()) {
+        for (Ogre::Node* child : scene_->getRootSceneNode()->getChildren()) {
             if (child->getName() == names::kCameraNode) {
                 placeListener(*child);
                 break;

@@ -7,7 +7,8 @@
 
 namespace Ogre {
 class Node;
-}
+class SceneManager;
+}  // namespace Ogre
 
 namespace vantor {
 
@@ -28,7 +29,9 @@ public:
     // Opens the default output device with 3D enabled, full volume ceiling
     // 256 and both volume scales at 256; on failure logs one line and stays
     // silent for its whole life.
-    CSound();
+    // scene (not owned, may be null) holds the listener's node and outlives
+    // the sound system.
+    explicit CSound(Ogre::SceneManager* scene);
     // Stops every channel and the stream, then closes the device.
     ~CSound();
     CSound(const CSound&) = delete;
@@ -59,7 +62,7 @@ public:
     void setVolumes(int soundVolume, int musicVolume);
 
     // Every frame: moves the listener to the camera's carrier node
-    // "_CameraNode" (when an application with that node exists).
+    // "_CameraNode" (when the scene has that node).
     void updateListener();
     // Puts the listener at the node's world position, facing the node's z
     // axis with its y axis up.
@@ -77,6 +80,7 @@ private:
     // "CSound: Error code: N (path): cause" for the device's last error.
     void logFailure(const std::string& path) const;
 
+    Ogre::SceneManager* scene_;
     std::unique_ptr<AudioDevice> device_;
     bool streamPlaying_ = false;
     int soundVolume_ = 0;

@@ -10,7 +10,6 @@
 #include <memory>
 #include <set>
 
-#include "collision/CollisionCallbackStatement.h"
 #include "collision/CollisionMgr.h"
 #include "collision/CollisionTestSupport.h"
 #include "collision/TestMeshes.h"
@@ -342,53 +341,6 @@ TEST_F(CollisionQueryTest, ChangesAskedForDuringAWalkWaitForItsEnd) {
               mgr.getSpace("Solid")->space());
     EXPECT_TRUE(logs.contains("cannot be cleared while a collision test runs"));
     EXPECT_NE(mgr.getGeom("a"), nullptr);
-}
-
-// Runs a statement in a fresh Lua state whose Hit function stores its
-// argument (a table is joined with '|') in the global got.
-std::string runInLua(const std::string& statement) {
-    std::unique_ptr<lua_State, void (*)(lua_State*)> L(luaL_newstate(), lua_close);
-    luaL_openlibs(L.get());
-    const char* prelude =
-        "function Hit(x) if type(x) == 'table' then got = table.concat(x, '|') "
-        "else got = x end end";
-    if (luaL_dostring(L.get(), prelude) != 0 || luaL_dostring(L.get(), statement.c_str()) != 0) {
-        return "<error>";
-    }
-    lua_getglobal(L.get(), "got");
-    size_t length = 0;
-    const char* text = lua_tolstring(L.get(), -1, &length);
-    return text ? std::string(text, length) : "<nil>";
-}
-
-TEST_F(CollisionQueryTest, CallbackStatementCarriesTheTouchedNames) {
-    mgr.createSpace("Trigger", "");
-    addBox("door", "", V(0, 0, 0));
-    addBox("lamp", "Trigger", V(1.5f, 0, 0));
-
-    ASSERT_EQ(mgr.collisionTest("door", "Trigger", true), "'lamp'");
-    EXPECT_EQ(collisionCallbackStatement("Hit", mgr.getQueryResult(), true), "Hit({'lamp'})");
-    ASSERT_EQ(mgr.collisionTest("door", "Trigger", false), "lamp");
-    EXPECT_EQ(collisionCallbackStatement("Hit", mgr.getQueryResult(), false), "Hit('lamp')");
-
-    addBox("bell", "Trigger", V(-1.5f, 0, 0));
-    const std::string list = mgr.collisionTest("door", "Trigger", true);
-    const std::string statement = collisionCallbackStatement("Hit", mgr.getQueryResult(), true);
-    EXPECT_EQ(statement, "Hit({" + list + "})");
-    const std::string got = runInLua(statement);
-    EXPECT_TRUE(got == "lamp|bell" || got == "bell|lamp") << got;
-}
-
-TEST_F(CollisionQueryTest, OddNodeNamesReachLuaIntact) {
-    const std::string odd = "it's \\ a ') os.exit() --\nname";
-    mgr.createSpace("Trigger", "");
-    addBox("door", "", V(0, 0, 0));
-    addBox(odd, "Trigger", V(1.5f, 0, 0));
-
-    ASSERT_EQ(mgr.collisionTest("door", "Trigger", false), odd);
-    EXPECT_EQ(runInLua(collisionCallbackStatement("Hit", mgr.getQueryResult(), false)), odd);
-    ASSERT_FALSE(mgr.collisionTest("door", "Trigger", true).empty());
-    EXPECT_EQ(runInLua(collisionCallbackStatement("Hit", mgr.getQueryResult(), true)), odd);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ class CSoundTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::useNullAudio();
-        sound = std::make_unique<CSound>();
+        sound = std::make_unique<CSound>(nullptr);
         ASSERT_FALSE(logs.containsPrefix("CSound: Error!")) << "no OpenAL device (null backend)";
         tone = dir.file("tone.wav");
         ASSERT_TRUE(test::writeTone(tone, 2.0, 440.0, 1));

@@ -37,7 +37,7 @@ void childWithoutDevice(const std::string& dir) {
     test::LogCapture logs;
     const std::string tone = dir + "/tone.wav";
     ASSERT_TRUE(test::writeTone(tone, 0.5, 440.0, 1));
-    CSound sound;
+    CSound sound(nullptr);
     EXPECT_EQ(sound.play2D(tone, 100, true), 0u);
     EXPECT_EQ(sound.play3D(tone, 100, false), 0u);
     EXPECT_EQ(sound.playStream(tone), 0u);
@@ -77,7 +77,7 @@ void childPlaysToTheSide(const std::string& dir, bool turned) {
     } else {
         ogre = std::make_unique<test::HeadlessOgre>();
     }
-    CSound sound;
+    CSound sound(turned ? game->app().getSceneManager() : nullptr);
     if (turned) {
         sound.updateListener();
     } else {
@@ -94,7 +94,7 @@ void childPlaysToTheSide(const std::string& dir, bool turned) {
 void childLongSample(const std::string& dir) {
     const std::string music = dir + "/long.wav";
     ASSERT_TRUE(test::writeTone(music, 6.0, 330.0, 2));
-    CSound sound;
+    CSound sound(nullptr);
     ASSERT_NE(sound.play2D(music, 256, false), 0u);
     sleepSeconds(6.8);
 }
@@ -106,7 +106,7 @@ void childScales(const std::string& dir) {
     const std::string music = dir + "/music.mp3";
     ASSERT_TRUE(test::writeTone(effect, 0.3, 440.0, 1));
     ASSERT_TRUE(test::writeTone(music, 0.3, 440.0, 1));
-    CSound sound;
+    CSound sound(nullptr);
     sound.setVolumes(256, 64);
     ASSERT_NE(sound.play2D(effect, 256, false), 0u);
     sleepSeconds(0.5);
