@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Bench.h"
-#include "support/HeadlessOgre.h"
+#include "support/TestWorld.h"
 #include "world/Simulation.h"
 
 namespace vantor::bench {
@@ -20,8 +20,9 @@ using Clock = std::chrono::steady_clock;
 // n moving, spinning actors, every second one hanging below the one before it
 // (so world-space motion walks a parent chain), and one message per actor
 // queued far in the future (so the walk visits them every tick).
-double microsecondsPerTick(Ogre::SceneManager* scene, int actors) {
-    Simulation sim(scene);
+double microsecondsPerTick(int actors) {
+    test::TestWorld world;
+    Simulation& sim = *world.simulation;
     for (int i = 0; i < actors; ++i) {
         const std::string name = "actor" + std::to_string(i);
         sim.addActor(name);
@@ -55,13 +56,11 @@ double microsecondsPerTick(Ogre::SceneManager* scene, int actors) {
 }  // namespace
 
 std::vector<BenchRow> runWorldBench(bool quick) {
-    test::HeadlessOgre ogre;
-    ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("LevelRoot");
     std::vector<BenchRow> rows;
     for (int actors : quick ? std::vector<int>{100} : std::vector<int>{100, 300, 1000}) {
         rows.push_back(
             {"world tick: " + std::to_string(actors) + " moving actors, as many waiting messages",
-             microsecondsPerTick(ogre.sceneManager(), actors), "us/tick"});
+             microsecondsPerTick(actors), "us/tick"});
     }
     return rows;
 }

@@ -97,13 +97,17 @@ GameApp::GameApp(const AppOptions& options) {
         logPowerStatus();
 
         collisionMgr_ = std::make_unique<CollisionMgr>();
-        simulation_ = std::make_unique<Simulation>();
+        simulation_ = std::make_unique<Simulation>(
+            WorldLinks{*sceneMgr_, *collisionMgr_, *luaVM_, *levelClock_});
+        // The game states' update runs before every tick; see updateState.
+        simulation_->setTickGate([this] { return updateState(); });
 
         if (getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>(sceneMgr_);
             const float soundVolume = getSetupFloat("soundvolume");
             const float musicVolume = getSetupFloat("musicvolume");
             sound_->setVolumes(scaleSetupVolume(soundVolume), scaleSetupVolume(musicVolume));
+            simulation_->setSound(sound_.get(), musicDir_);
         }
 
         createStartupScene();

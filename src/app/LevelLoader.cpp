@@ -53,6 +53,7 @@ void GameApp::createStartupScene() {
     root->removeChild(names::kHidden);
 
     camera_ = std::make_unique<CameraController>(*sceneMgr_, *levelClock_);
+    simulation_->setCamera(camera_.get());
     camera_->setPosition(Ogre::Vector3(-100, 20, 70));
     Ogre::Camera* camera = camera_->getCamera();
     camera->setNearClipDistance(0.5f);

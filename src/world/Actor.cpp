@@ -16,7 +16,6 @@
 #include <limits>
 #include <utility>
 
-#include "app/GameApp.h"
 #include "collision/CollisionGeom.h"
 #include "collision/CollisionMgr.h"
 #include "core/Log.h"
@@ -24,6 +23,7 @@
 #include "core/Numbers.h"
 #include "core/SceneLookup.h"
 #include "script/ScriptVM.h"
+#include "sound/CSound.h"
 
 namespace vantor {
 
@@ -79,15 +79,13 @@ Ogre::Node::TransformSpace motionSpace(const std::string& frameWord) {
     return Ogre::Node::TS_WORLD;
 }
 
-Actor::Actor(std::string name, Ogre::SceneManager* sceneMgr)
-    : name_(std::move(name)), sceneMgr_(sceneMgr) {}
+Actor::Actor(std::string name, const WorldLinks& links)
+    : name_(std::move(name)), links_(links), sceneMgr_(&links.scene) {}
 
 Actor::~Actor() {
     try {
-        if (soundChannel_ != 0) {
-            if (GameApp* app = getApp()) {
-                app->stopSound(soundChannel_);
-            }
+        if (soundChannel_ != 0 && links_.sound) {
+            links_.sound->stopChannel(soundChannel_);
         }
         if (particles_) {
             sceneMgr_->destroyParticleSystem(particles_);
@@ -354,11 +352,7 @@ void Actor::setSpin(const Ogre::Vector3& axis, float speed, const std::string& f
 }
 
 void Actor::runScript(const std::string& text) {
-    if (GameApp* app = getApp()) {
-        if (ScriptVM* vm = app->getScriptVM("lua")) {
-            vm->executeString(text);
-        }
-    }
+    links_.lua.executeString(text);
 }
 
 void Actor::setMaterial(const std::string& word, float duration) {
@@ -377,15 +371,17 @@ void Actor::setMaterial(const std::string& word, float duration) {
 }
 
 void Actor::playSound(const std::string& soundName, const std::string& modeWord, float volume) {
-    GameApp* app = getApp();
+    CSound* sound = links_.sound;
     if (soundChannel_ != 0) {
-        if (app) {
-            app->stopSound(soundChannel_);
+        if (sound) {
+            sound->stopChannel(soundChannel_);
         }
         soundChannel_ = 0;
     }
-    if (!soundName.empty() && app) {
-        soundChannel_ = app->play3DSound(soundName, truncateToInt(volume), modeWord == "Loop");
+    // Without a sound system nothing plays and the channel stays 0.
+    if (!soundName.empty() && sound) {
+        soundChannel_ =
+            sound->play3D(links_.musicDir + soundName, truncateToInt(volume), modeWord == "Loop");
     }
 }
 
@@ -452,11 +448,9 @@ void Actor::update() {
         const Ogre::Radian step(spinSpeed_ / kTicksPerSecond * Ogre::Math::fDeg2Rad);
         rotateIn(node_, spinAxis_, step, motionSpace(spinFrame_));
     }
-    if (soundChannel_ != 0) {
-        if (GameApp* app = getApp()) {
-            const Ogre::Vector3 p = worldTransform(node_).position;
-            app->setSoundPosition(soundChannel_, p.x, p.y, p.z);
-        }
+    if (soundChannel_ != 0 && links_.sound) {
+        const Ogre::Vector3 p = worldTransform(node_).position;
+        links_.sound->setChannelPosition(soundChannel_, p.x, p.y, p.z);
     }
     if (entity_ && materialTimer_ > kTimerEpsilon) {
         materialTimer_ -= kTickSeconds;
@@ -487,26 +481,14 @@ void Actor::updateCollisionGeometry() {
 // The geometry is owned by the collision manager and registered under the
 // actor's name; the actor only keeps the pointer.
 
-namespace {
-CollisionMgr* collisionMgr() {
-    GameApp* app = getApp();
-    return app ? app->getCollisionMgr() : nullptr;
-}
-}  // namespace
-
 void Actor::removeCollisionGeom() {
-    if (CollisionMgr* mgr = collisionMgr()) {
-        mgr->removeGeom(name_);
-    }
+    links_.collision.removeGeom(name_);
     collisionGeometry_ = nullptr;
 }
 
 void Actor::createCollisionGeom(const std::string& meshName, const std::string& spaceName) {
-    CollisionMgr* mgr = collisionMgr();
-    if (!mgr) {
-        return;
-    }
-    collisionGeometry_ = mgr->createGeom(name_, meshName);
+    CollisionMgr& mgr = links_.collision;
+    collisionGeometry_ = mgr.createGeom(name_, meshName);
     if (!collisionGeometry_) {
         log("Error: Actor::setCollisionGeometry(" + name_ + "): no collision mesh from " +
             meshName);
@@ -515,7 +497,7 @@ void Actor::createCollisionGeom(const std::string& meshName, const std::string& 
     if (node_) {
         collisionGeometry_->setNode(node_);
     }
-    mgr->addGeomToSpace(spaceName, collisionGeometry_);
+    mgr.addGeomToSpace(spaceName, collisionGeometry_);
 }
 
 void Actor::bindCollisionGeom() {

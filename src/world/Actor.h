@@ -8,6 +8,7 @@
 #include <string>
 
 #include "world/ActorMessage.h"
+#include "world/WorldLinks.h"
 
 namespace Ogre {
 class AnimationState;
@@ -31,9 +32,9 @@ class CollisionGeom;
 // The collision geometry is owned by the collision manager.
 class Actor {
 public:
-    // Nothing is created in the scene yet. sceneMgr (not owned) must outlive
-    // the actor.
-    Actor(std::string name, Ogre::SceneManager* sceneMgr);
+    // Nothing is created in the scene yet. links (the simulation's, not
+    // owned) outlive the actor.
+    Actor(std::string name, const WorldLinks& links);
     // Stops the sound, destroys particles, entity, collision geometry and
     // node, in that order.
     ~Actor();
@@ -60,9 +61,9 @@ public:
     void setVelocity(const Ogre::Vector3& velocity, const std::string& frameWord);
     // speed in degrees per second; 0 stops the spin.
     void setSpin(const Ogre::Vector3& axis, float speed, const std::string& frameWord);
-    // Runs text in the "lua" script state. Touches no actor: the script may
-    // remove this very actor.
-    static void runScript(const std::string& text);
+    // Runs text in the "lua" script state. Touches nothing of the actor once
+    // the script runs: the script may remove this very actor.
+    void runScript(const std::string& text);
     // duration in seconds of simulation time; 0 makes word the base
     // material, a negative duration makes it permanent but not the base.
     void setMaterial(const std::string& word, float duration);
@@ -116,6 +117,7 @@ private:
     Ogre::Entity* entity_ = nullptr;
     Ogre::ParticleSystem* particles_ = nullptr;
     uint32_t soundChannel_ = 0;  // 0: no channel
+    const WorldLinks& links_;
     Ogre::SceneManager* sceneMgr_;
 };
 

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/GameApp.h"
 #include "collision/CollisionMgr.h"
 #include "collision/OdeRuntime.h"
 #include "core/Log.h"
@@ -98,8 +97,10 @@ Ogre::Vector3 toVector(const dReal* v) {
 
 }  // namespace
 
-Avatar::Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr)
-    : simulation_(simulation), sceneMgr_(sceneMgr) {
+Avatar::Avatar(Simulation& simulation)
+    : simulation_(simulation),
+      sceneMgr_(&simulation.links().scene),
+      collisionMgr_(simulation.links().collision) {
     ensureOdeInitialised();
     world_ = dWorldCreate();
     contactGroup_ = dJointGroupCreate(0);
@@ -223,10 +224,8 @@ Avatar::LevelLinks Avatar::findLevelLinks() {
     if (!links.levelRoot) {
         reportMissing(kMissingLevelRoot, "the level has no scene node LevelRoot");
     }
-    GameApp* app = getApp();
-    CollisionMgr* collision = app ? app->getCollisionMgr() : nullptr;
-    links.collision = collision;
-    CollisionSpace* solid = collision ? collision->getSpace(names::kSolid) : nullptr;
+    links.collision = &collisionMgr_;
+    CollisionSpace* solid = collisionMgr_.getSpace(names::kSolid);
     links.solid = solid ? solid->space() : nullptr;
     if (!links.solid) {
         reportMissing(kMissingSolid, "the level has no collision space Solid");
@@ -617,11 +616,7 @@ void Avatar::runHeldEvents() {
 }
 
 void Avatar::runScript(const std::string& statement) {
-    if (GameApp* app = getApp()) {
-        if (ScriptVM* vm = app->getScriptVM("lua")) {
-            vm->executeString(statement);
-        }
-    }
+    simulation_.links().lua.executeString(statement);
 }
 
 }  // namespace vantor

@@ -45,10 +45,10 @@ public:
     // to 15: a pile of overlapping solids would freeze the step.
     static constexpr int kMaxStepContacts = 15;
 
-    // simulation (not owned) gives the actor registry and the simulation
-    // clock; sceneMgr (not owned) holds the level's nodes. Both outlive the
-    // avatar.
-    Avatar(Simulation& simulation, Ogre::SceneManager* sceneMgr);
+    // simulation (not owned, outlives the avatar) gives the actor registry,
+    // the simulation clock and the links: the level's nodes, its collision
+    // spaces and the "lua" state for the events.
+    explicit Avatar(Simulation& simulation);
     ~Avatar();
     Avatar(const Avatar&) = delete;
     Avatar& operator=(const Avatar&) = delete;
@@ -129,6 +129,7 @@ private:
 
     Simulation& simulation_;
     Ogre::SceneManager* sceneMgr_;
+    CollisionMgr& collisionMgr_;
 
     dWorldID world_ = nullptr;
     dJointGroupID contactGroup_ = nullptr;

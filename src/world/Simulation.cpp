@@ -7,7 +7,6 @@
 #include <exception>
 #include <utility>
 
-#include "app/GameApp.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
 #include "collision/CollisionResult.h"
@@ -38,23 +37,10 @@ const char* const kDeleteCallbacks = "delete _collisionCallbacks";
 const char* const kDeleteAvatar = "delete avatar";
 const char* const kDeleteOverlayMgr = "delete overlayMgr";
 
-void runLua(const std::string& statement) {
-    if (GameApp* app = getApp()) {
-        if (ScriptVM* vm = app->getScriptVM("lua")) {
-            vm->executeString(statement);
-        }
-    }
-}
-
 }  // namespace
 
-Simulation::Simulation(Ogre::SceneManager* sceneMgr) : sceneMgr_(sceneMgr) {
-    if (!sceneMgr_) {
-        if (GameApp* app = getApp()) {
-            sceneMgr_ = app->getSceneManager();
-        }
-    }
-    avatar_ = std::make_unique<Avatar>(*this, sceneMgr_);
+Simulation::Simulation(WorldLinks links) : links_(std::move(links)) {
+    avatar_ = std::make_unique<Avatar>(*this);
     overlayMgr_ = std::make_unique<OverlayMgr>();
 }
 
@@ -66,9 +52,17 @@ Simulation::~Simulation() {
     overlayMgr_.reset();
 }
 
+void Simulation::setSound(CSound* sound, const std::string& musicDir) {
+    links_.sound = sound;
+    links_.musicDir = musicDir;
+}
+
+void Simulation::setCamera(CameraController* camera) {
+    links_.camera = camera;
+}
+
 bool Simulation::step() {
-    GameApp* app = getApp();
-    if (!app || time_ > app->getTime()) {
+    if (time_ > links_.clock.nowMs()) {
         endOfFrame();
         fallingBehind_ = false;
         return false;
@@ -82,14 +76,15 @@ bool Simulation::step() {
         endOfFrame();
         return false;
     }
-    if (!app->updateState()) {
+    if (tickGate_ && !tickGate_()) {
         endOfFrame();
         return false;
     }
     time_ += kTickMs;
     ++ticksThisFrame_;
     tick();
-    if (time_ <= app->getTime()) {
+    // Read again: the tick's scripts may have moved the clock (FastForward).
+    if (time_ <= links_.clock.nowMs()) {
         return true;
     }
     endOfFrame();
@@ -222,12 +217,8 @@ Actor* Simulation::addActor(const std::string& name) {
         log(kDuplicateActor + name);
         return nullptr;
     }
-    if (!sceneMgr_) {
-        log("Error: Simulation::addActor(" + name + "): no scene manager");
-        return nullptr;
-    }
     auto& slot = actors_[name];
-    slot = std::make_unique<Actor>(name, sceneMgr_);
+    slot = std::make_unique<Actor>(name, links_);
     return slot.get();
 }
 
@@ -303,7 +294,7 @@ void Simulation::checkCollisionCallbacks() {
         } else {
             call.text(names.front());
         }
-        runLua(call.str());
+        links_.lua.executeString(call.str());
     }
 }
 
@@ -336,20 +327,17 @@ void Simulation::resetAvatar() {
 }
 
 void Simulation::updateCamera() {
-    if (GameApp* app = getApp()) {
-        if (CameraController* camera = app->getCamera()) {
-            camera->update();
-        }
+    if (links_.camera) {
+        links_.camera->update();
     }
 }
 
 std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
-    GameApp* app = getApp();
-    CollisionMgr* mgr = app ? app->getCollisionMgr() : nullptr;
-    if (!mgr || mgr->collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
+    CollisionMgr& mgr = links_.collision;
+    if (mgr.collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
         return {};
     }
-    const CollisionResult& result = mgr->getQueryResult();
+    const CollisionResult& result = mgr.getQueryResult();
     return callback.wantList ? result.hitNames : std::vector<std::string>{result.hitName};
 }
 

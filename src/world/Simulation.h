@@ -3,6 +3,7 @@
 #include <OgreVector.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "world/ActorMessage.h"
 #include "world/CollisionCallback.h"
+#include "world/WorldLinks.h"
 
 namespace Ogre {
 class SceneManager;
@@ -26,7 +28,7 @@ class OverlayMgr;
 // clock that catch up with the application clock. Owns the overlay manager,
 // the actors, the timed message queue, the named splines and the collision
 // callbacks (and, once it exists, the avatar). Created once by GameApp; level
-// loading clears it. Main thread only.
+// loading clears it. Reaches nothing but its links. Main thread only.
 class Simulation {
 public:
     // Milliseconds of simulation time per tick.
@@ -37,16 +39,23 @@ public:
     // Script messages one tick may deliver; the rest stays queued.
     static constexpr int kMaxScriptMessagesPerTick = 10000;
 
-    // sceneMgr (not owned) is where actors make their nodes and entities;
-    // null means the application's scene manager.
-    explicit Simulation(Ogre::SceneManager* sceneMgr = nullptr);
+    explicit Simulation(WorldLinks links);
     // Deletes the avatar, clears the level, deletes the overlay manager.
     ~Simulation();
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;
 
+    // Collaborators made after the simulation; null takes them away again.
+    void setSound(CSound* sound, const std::string& musicDir);
+    void setCamera(CameraController* camera);
+    // Runs once before every tick (the game states' update); false stops
+    // stepping for this frame. Without a gate every due tick runs.
+    using TickGate = std::function<bool()>;
+    void setTickGate(TickGate gate) { tickGate_ = std::move(gate); }
+    const WorldLinks& links() const { return links_; }
+
     // Runs at most one tick: when the simulation clock is not ahead of the
-    // application clock and the game state lets it. The frame loop calls it
+    // application clock and the tick gate lets it. The frame loop calls it
     // until it returns false.
     bool step();
     // Delivers the due messages, then updates every actor in name order.
@@ -120,7 +129,8 @@ private:
     std::unique_ptr<OverlayMgr> overlayMgr_;                // made after the avatar
     std::map<std::string, std::unique_ptr<Ogre::SimpleSpline>> splines_;
 
-    Ogre::SceneManager* sceneMgr_ = nullptr;
+    WorldLinks links_;
+    TickGate tickGate_;
     // Ticks run since the frame loop last got false from step().
     int ticksThisFrame_ = 0;
     // Set when a frame hit kMaxTicksPerFrame; cleared once the clock is caught up.

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/NodeTransform.h"
-#include "support/HeadlessOgre.h"
+#include "support/TestWorld.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
 
@@ -22,7 +22,7 @@ void expectNear(const Vector3& expected, const Vector3& actual) {
 
 class ActorTest : public ::testing::Test {
 protected:
-    ActorTest() : sceneMgr(ogre.sceneManager()) {
+    ActorTest() : sceneMgr(&world.scene()), links(world.simulation->links()) {
         root = sceneMgr->getRootSceneNode();
         // A parent that moves, turns and scales whatever hangs below it.
         parentA = root->createChildSceneNode("A", Vector3(10, 0, 0));
@@ -47,8 +47,9 @@ protected:
         return actor.getEntity()->getSubEntity(0)->getMaterialName();
     }
 
-    test::HeadlessOgre ogre;
+    test::TestWorld world;
     Ogre::SceneManager* sceneMgr;
+    const WorldLinks& links;
     Ogre::SceneNode* root = nullptr;
     Ogre::SceneNode* parentA = nullptr;
     Ogre::SceneNode* parentB = nullptr;
@@ -56,7 +57,7 @@ protected:
 };
 
 TEST_F(ActorTest, FirstAttachCreatesNodeAtParentOrigin) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     EXPECT_EQ(nullptr, sceneMgr->getSceneNode("door", false));
     actor.attachTo("A", "whatever");
     ASSERT_NE(nullptr, actor.getNode());
@@ -68,7 +69,7 @@ TEST_F(ActorTest, FirstAttachCreatesNodeAtParentOrigin) {
 TEST_F(ActorTest, AttachModesKeepWorldOrLocalTransform) {
     for (const std::string mode : {"", "Keep", "Other"}) {
         SCOPED_TRACE("mode '" + mode + "'");
-        Actor actor("door", sceneMgr);
+        Actor actor("door", links);
         actor.attachTo("A", "");
         actor.setPosition("SetLocal", Vector3(1, 2, 3));
         actor.setRotation("SetLocal", Vector3::UNIT_X, 30);
@@ -94,7 +95,7 @@ TEST_F(ActorTest, AttachModesKeepWorldOrLocalTransform) {
 }
 
 TEST_F(ActorTest, AttachToMissingNodeLeavesNodeDetached) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("A", "");
     actor.attachTo("Nowhere", "");
     EXPECT_EQ(1, logs.count("ERROR. Trying to attach actor to non existing scenenode: Nowhere"));
@@ -109,7 +110,7 @@ TEST_F(ActorTest, AttachToMissingNodeLeavesNodeDetached) {
 }
 
 TEST_F(ActorTest, AttachBelowItselfIsRefused) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("A", "");
     sceneMgr->getSceneNode("door")->createChildSceneNode("handle");
     actor.attachTo("handle", "");
@@ -120,7 +121,7 @@ TEST_F(ActorTest, AttachBelowItselfIsRefused) {
 }
 
 TEST_F(ActorTest, PositionWordsSelectFrames) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.setPosition("SetLocal", Vector3(1, 0, 0));
     actor.setRotation("", Vector3::UNIT_Y, 90);
     EXPECT_EQ(2, logs.count("ERROR. Trying to set position for actor with no scenenode: door"));
@@ -143,7 +144,7 @@ TEST_F(ActorTest, PositionWordsSelectFrames) {
 
 TEST_F(ActorTest, WorldWordsSeeAncestorsMovedSinceTheLastFrame) {
     Ogre::SceneNode* mid = parentA->createChildSceneNode("mid", Vector3(0, 1, 0));
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("mid", "");
     Ogre::SceneNode* node = actor.getNode();
     root->_update(true, false);  // a drawn frame: every cached transform is current
@@ -162,7 +163,7 @@ TEST_F(ActorTest, WorldWordsSeeAncestorsMovedSinceTheLastFrame) {
 }
 
 TEST_F(ActorTest, RotationWordsResetOrAccumulate) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("A", "");
     Ogre::SceneNode* node = actor.getNode();
     // Set words are absolute, and the axis is normalised.
@@ -186,7 +187,7 @@ TEST_F(ActorTest, RotationWordsResetOrAccumulate) {
 }
 
 TEST_F(ActorTest, WorldOrientationUndoesParentTurn) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.setWorldOrientation(Quaternion::IDENTITY);  // no node: nothing happens
     actor.attachTo("A", "");
     const Quaternion wanted(Ogre::Degree(30), Vector3::UNIT_X);
@@ -195,10 +196,10 @@ TEST_F(ActorTest, WorldOrientationUndoesParentTurn) {
 }
 
 TEST_F(ActorTest, VelocityMovesEachTickInItsFrame) {
-    Actor world("world", sceneMgr);
+    Actor world("world", links);
     world.attachTo("A", "");                           // under a turned and scaled parent
     world.setVelocity(Vector3(10, 0, 0), "AddWorld");  // not a velocity word: world
-    Actor local("local", sceneMgr);
+    Actor local("local", links);
     local.attachTo("B", "");
     local.setRotation("SetLocal", Vector3::UNIT_Y, 90);
     local.setVelocity(Vector3(10, 0, 0), "AddLocal");
@@ -215,7 +216,7 @@ TEST_F(ActorTest, VelocityMovesEachTickInItsFrame) {
 }
 
 TEST_F(ActorTest, SpinTurnsEachTick) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("B", "");
     actor.setSpin(Vector3::UNIT_Y, 50, "AddParent");  // 1 degree per tick
     for (int i = 0; i < 10; ++i) {
@@ -226,7 +227,7 @@ TEST_F(ActorTest, SpinTurnsEachTick) {
 }
 
 TEST_F(ActorTest, AutoOrientationTurnsOnceAndStaysOn) {
-    Actor actor("car", sceneMgr);
+    Actor actor("car", links);
     actor.setEntity("", "1x");
     EXPECT_TRUE(actor.getAutoOrient());
     actor.attachTo("B", "");
@@ -253,7 +254,7 @@ TEST_F(ActorTest, AutoOrientationTurnsOnceAndStaysOn) {
 
 TEST_F(ActorTest, TemporaryMaterialLastsTwentyTicksThenBaseReturns) {
     makeMesh();
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.setEntity("plane.mesh", "");  // before the node: attached on attach
     actor.attachTo("A", "");
     ASSERT_NE(nullptr, actor.getEntity());
@@ -279,7 +280,7 @@ TEST_F(ActorTest, TemporaryMaterialLastsTwentyTicksThenBaseReturns) {
 
 TEST_F(ActorTest, ExpiredMaterialWithoutBaseShowsMeshMaterial) {
     makeMesh();
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("A", "");
     actor.setEntity("plane.mesh", "");
     const std::string meshMaterial = materialOf(actor);
@@ -301,7 +302,7 @@ TEST_F(ActorTest, EmptiedAnimationStaysReferencedAndKeepsTime) {
     Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().getByName("plane.mesh");
     mesh->load();
     mesh->createAnimation("wave", 1.0f)->createVertexTrack(0, Ogre::VAT_MORPH);
-    Actor actor("flag", sceneMgr);
+    Actor actor("flag", links);
     actor.setAnimation("wave");  // no entity: nothing
     EXPECT_EQ(nullptr, actor.getAnimation());
     actor.attachTo("A", "");
@@ -326,7 +327,7 @@ TEST_F(ActorTest, EmptiedAnimationStaysReferencedAndKeepsTime) {
 
 TEST_F(ActorTest, EntityRemovedAndUnknownMeshLogged) {
     makeMesh();
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("A", "");
     actor.setEntity("plane.mesh", "");
     EXPECT_TRUE(sceneMgr->hasEntity("door"));
@@ -339,7 +340,7 @@ TEST_F(ActorTest, EntityRemovedAndUnknownMeshLogged) {
 }
 
 TEST_F(ActorTest, UnknownMessageTypesAreLoggedAndIgnored) {
-    Actor actor("door", sceneMgr);
+    Actor actor("door", links);
     actor.attachTo("A", "");
     const Vector3 before = actor.getNode()->getPosition();
     for (int type : {12, -1}) {
@@ -367,7 +368,7 @@ TEST_F(ActorTest, DestructionRemovesWhatTheActorMade) {
     Ogre::SceneNode* handle = nullptr;
     WorldTransform before;
     {
-        Actor actor("door", sceneMgr);
+        Actor actor("door", links);
         actor.attachTo("A", "");
         actor.setEntity("plane.mesh", "");
         Ogre::SceneNode* node = actor.getNode();
@@ -395,7 +396,7 @@ TEST_F(ActorTest, DestructionRemovesWhatTheActorMade) {
 // Particle systems themselves need a controller manager, which only an
 // initialised root has: covered by the engine tests.
 TEST_F(ActorTest, ParticleWordsWithoutTemplateOrNode) {
-    Actor actor("fire", sceneMgr);
+    Actor actor("fire", links);
     actor.setParticles("Smoke");  // no node: silently nothing
     EXPECT_EQ(0, logs.count("particle"));
     actor.attachTo("A", "");

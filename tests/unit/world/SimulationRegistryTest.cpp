@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "overlay/OverlayMgr.h"
-#include "support/HeadlessOgre.h"
+#include "support/TestWorld.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
 #include "world/Simulation.h"
@@ -19,10 +19,6 @@ using Ogre::Vector3;
 
 class SimulationRegistryTest : public ::testing::Test {
 protected:
-    SimulationRegistryTest() {
-        ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("LevelRoot");
-    }
-
     ActorMessage message(const std::string& actor, uint32_t time, ActorMessageType type,
                          const std::string& word1 = "", const Vector3& vector = Vector3::ZERO) {
         ActorMessage m;
@@ -34,9 +30,9 @@ protected:
         return m;
     }
 
-    test::HeadlessOgre ogre;
+    test::TestWorld world;
     test::LogCapture logs;
-    Simulation sim{ogre.sceneManager()};
+    Simulation& sim = *world.simulation;
 };
 
 TEST_F(SimulationRegistryTest, DuplicateActorIsRefusedAndExistingKept) {
@@ -53,11 +49,11 @@ TEST_F(SimulationRegistryTest, RemoveActorDestroysItsNode) {
     sim.addActor("door");
     sim.addActorMessage(message("door", 0, ActorMessageType::Attach, "LevelRoot"));
     sim.processMessages();
-    EXPECT_TRUE(ogre.sceneManager()->hasSceneNode("door"));
+    EXPECT_TRUE(world.scene().hasSceneNode("door"));
     sim.removeActor("door");
     sim.removeActor("never");
     EXPECT_EQ(nullptr, sim.findActor("door"));
-    EXPECT_FALSE(ogre.sceneManager()->hasSceneNode("door"));
+    EXPECT_FALSE(world.scene().hasSceneNode("door"));
 }
 
 TEST_F(SimulationRegistryTest, DueMessagesGoInInsertionOrderAndAreRemoved) {
@@ -177,7 +173,7 @@ TEST_F(SimulationRegistryTest, ClearEmptiesEverythingWithItsLines) {
     EXPECT_TRUE(sim.getCollisionCallbacks().empty());
     EXPECT_EQ(0u, sim.getTime());
     EXPECT_EQ(0u, sim.getOverlayMgr()->getPanelCount());
-    EXPECT_FALSE(ogre.sceneManager()->hasSceneNode("door"));
+    EXPECT_FALSE(world.scene().hasSceneNode("door"));
     // The overlay manager writes lines of its own between the first two.
     const std::vector<std::string> steps = {"Remove overlays", "delete ActorList",
                                             "delete _messages", "delete _splines",
