@@ -10,7 +10,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/Config.h"
 #include "app/EngineLog.h"
 #include "app/FrameStats.h"
 #include "app/ResourceSearch.h"
@@ -26,6 +25,8 @@
 #include "script/ScriptSandbox.h"
 #include "script/ScriptVM.h"
 #include "script/ScriptWatchdog.h"
+#include "script/TableValues.h"
+#include "script/bindings/FunctionTable.h"
 #include "sound/CSound.h"
 #include "states/EditState.h"
 #include "states/InputHandler.h"
@@ -79,7 +80,9 @@ GameApp::GameApp(const AppOptions& options) {
     std::optional<std::string> failure;
     try {
         watchdog_ = std::make_unique<ScriptWatchdog>();
-        setupVM_ = std::make_unique<ScriptVM>(names::kSetupState, watchdog_.get());
+        const ScriptFunctionTable* functions = &scriptFunctionTable();
+        setupVM_ =
+            std::make_unique<ScriptVM>(names::kSetupState, watchdog_.get(), nullptr, functions);
         setupVM_->open();
         setupVM_->executeFile(resourceDir_ + "/setup.lua");
         watchdog_->setLimit(getOptionalFloat(setupVM_.get(), names::kSetupTable, "scriptlimit",
@@ -88,9 +91,11 @@ GameApp::GameApp(const AppOptions& options) {
             getOptionalFloat(setupVM_.get(), names::kSetupTable, "sandbox", 0.0f) != 0.0f,
             resourceDir_ + "/..", resourceDir_ + "/setup.lua");
         setupVM_->setSandbox(sandbox_.get());
-        stateVM_ = std::make_unique<ScriptVM>(names::kStateState, watchdog_.get(), sandbox_.get());
+        stateVM_ = std::make_unique<ScriptVM>(names::kStateState, watchdog_.get(), sandbox_.get(),
+                                              functions);
         stateVM_->open();
-        luaVM_ = std::make_unique<ScriptVM>(names::kLuaState, watchdog_.get(), sandbox_.get());
+        luaVM_ = std::make_unique<ScriptVM>(names::kLuaState, watchdog_.get(), sandbox_.get(),
+                                            functions);
         luaVM_->open();
 
         setupRendering();

@@ -8,7 +8,6 @@
 #include <iostream>
 
 #include "core/Log.h"
-#include "script/FunctionTable.h"
 #include "script/PatternMatch.h"
 #include "script/ScriptSandbox.h"
 #include "script/ScriptWatchdog.h"
@@ -133,8 +132,9 @@ void configureModules(lua_State* L) {
 
 }  // namespace
 
-ScriptVM::ScriptVM(std::string name, ScriptWatchdog* watchdog, const ScriptSandbox* sandbox)
-    : name_(std::move(name)), watchdog_(watchdog), sandbox_(sandbox) {}
+ScriptVM::ScriptVM(std::string name, ScriptWatchdog* watchdog, const ScriptSandbox* sandbox,
+                   const ScriptFunctionTable* functions)
+    : name_(std::move(name)), watchdog_(watchdog), sandbox_(sandbox), functions_(functions) {}
 
 void ScriptVM::setSandbox(const ScriptSandbox* sandbox) {
     sandbox_ = sandbox;
@@ -173,7 +173,15 @@ void ScriptVM::open() {
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
     openLibrary(L, luaopen_table, LUA_TABLIBNAME);
     configureModules(L);
-    installScriptFunctions(L);
+    if (functions_) {
+        // As globals without upvalues, in the table's order: a level that
+        // redefines one of these names replaces the engine's version.
+        for (const ScriptFunctionEntry& entry : *functions_) {
+            lua_pushstring(L, entry.name);
+            lua_pushcclosure(L, entry.function, 0);
+            lua_settable(L, LUA_GLOBALSINDEX);
+        }
+    }
     if (sandbox_) {
         sandbox_->restrict(L);
     }

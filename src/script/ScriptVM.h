@@ -4,20 +4,31 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace vantor {
 
 class ScriptSandbox;
 class ScriptWatchdog;
 
-// One Lua state with the standard libraries, LUA_PATH and the full table of
-// engine script functions. Closed (null state) until open() succeeds.
+// One engine function as scripts see it: a global of that name.
+struct ScriptFunctionEntry {
+    const char* name;
+    lua_CFunction function;
+};
+using ScriptFunctionTable = std::vector<ScriptFunctionEntry>;
+
+// One Lua state with the standard libraries, LUA_PATH and the engine's script
+// functions. Closed (null state) until open() succeeds.
 class ScriptVM {
 public:
     // The watchdog (not owned, may be null) bounds every call the engine
-    // makes into this state; see ScriptWatchdog.
+    // makes into this state; see ScriptWatchdog. functions (not owned, may be
+    // null: Lua's libraries alone) are installed by every open(), in order;
+    // the application hands in the engine's table.
     explicit ScriptVM(std::string name, ScriptWatchdog* watchdog = nullptr,
-                      const ScriptSandbox* sandbox = nullptr);
+                      const ScriptSandbox* sandbox = nullptr,
+                      const ScriptFunctionTable* functions = nullptr);
 
     // What the scripts of this state may reach on disk (not owned, may be
     // null: no sandbox). Restricts the open state at once.
@@ -74,6 +85,7 @@ private:
     std::string name_;
     ScriptWatchdog* watchdog_ = nullptr;
     const ScriptSandbox* sandbox_ = nullptr;
+    const ScriptFunctionTable* functions_ = nullptr;
     lua_State* state_ = nullptr;
     std::set<std::string> reportedTables_;
     // Registry reference of the table of compiled statements (text ->

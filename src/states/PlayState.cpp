@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/Config.h"
 #include "app/GameApp.h"
 #include "camera/CameraController.h"
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/SceneLookup.h"
 #include "script/ScriptCall.h"
+#include "script/TableValues.h"
 #include "world/Simulation.h"
 
 // The camera's own position is what the edit state flies; OGRE 1.12 marks the

@@ -30,7 +30,7 @@ NOT_PLAYED = {"StartWebBrowser", "_ALERT"}
 
 
 def table_functions():
-    with open(os.path.join(SOURCE_DIR, "src", "script", "FunctionTable.cpp")) as source:
+    with open(os.path.join(SOURCE_DIR, "src", "script", "bindings", "FunctionTable.cpp")) as source:
         names = re.findall(r'\{"(\w+)",\s*w_\w+\}', source.read())
     assert len(names) == 53, names
     return names

@@ -22,7 +22,7 @@ import harness
 from harness import Game, assert_in_order
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TABLE = os.path.join(HERE, "..", "..", "src", "script", "FunctionTable.cpp")
+TABLE = os.path.join(HERE, "..", "..", "src", "script", "bindings", "FunctionTable.cpp")
 
 TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
             "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]

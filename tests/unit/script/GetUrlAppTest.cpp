@@ -10,10 +10,12 @@
 
 #include "platform/LocalHttpServer.h"
 #include "script/ScriptVM.h"
-#include "script/wrap_web.h"
+#include "script/bindings/wrap_web.h"
 #include "support/TestGame.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 class GetUrlAppTest : public ::testing::Test {

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "app/GameApp.h"
-#include "script/FunctionTable.h"
 #include "script/ScriptVM.h"
+#include "script/bindings/FunctionTable.h"
 #include "support/TestGame.h"
 
 namespace vantor {

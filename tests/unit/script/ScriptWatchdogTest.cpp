@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
+#include "script/bindings/ScriptFunction.h"
 #include "support/TestGame.h"
 
 namespace vantor {

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "script/FunctionTable.h"
+#include "script/bindings/FunctionTable.h"
 
 namespace vantor {
 namespace {

@@ -6,9 +6,11 @@
 #include <string>
 
 #include "script/Sha256.h"
-#include "script/wrap_web.h"
+#include "script/bindings/wrap_web.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 constexpr char kEmptyDigest[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";

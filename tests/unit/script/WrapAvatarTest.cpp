@@ -8,12 +8,14 @@
 #include "app/GameApp.h"
 #include "camera/CameraController.h"
 #include "script/ScriptVM.h"
-#include "script/wrap_avatar.h"
+#include "script/bindings/wrap_avatar.h"
 #include "support/TestGame.h"
 #include "world/Avatar.h"
 #include "world/Simulation.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 class WrapAvatarTest : public ::testing::Test {

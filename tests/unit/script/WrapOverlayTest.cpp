@@ -5,15 +5,16 @@
 
 #include <string>
 
-#include "script/wrap_overlay.h"
+#include "script/bindings/wrap_overlay.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 // Before the simulation exists (the setup script runs first) the overlay
 // functions must neither raise a Lua error nor return anything but defaults.
 TEST(WrapOverlay, WithoutASimulationFunctionsReturnDefaults) {
-    ASSERT_EQ(nullptr, currentOverlayMgr());
     lua_State* L = luaL_newstate();
     luaL_openlibs(L);
     lua_register(L, "CreatePanel", w_CreatePanel);

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "app/GameApp.h"
-#include "script/wrap_sound.h"
+#include "script/bindings/wrap_sound.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 class WrapSoundTest : public ::testing::Test {

@@ -17,15 +17,17 @@
 #include "collision/TestMeshes.h"
 #include "platform/Clock.h"
 #include "script/ScriptVM.h"
-#include "script/wrap_actor.h"
-#include "script/wrap_collision.h"
-#include "script/wrap_spline.h"
+#include "script/bindings/wrap_actor.h"
+#include "script/bindings/wrap_collision.h"
+#include "script/bindings/wrap_spline.h"
 #include "support/TestGame.h"
 #include "world/Actor.h"
 #include "world/LogCapture.h"
 #include "world/Simulation.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 using Ogre::Vector3;

@@ -1,4 +1,4 @@
-#include "app/Config.h"
+#include "script/TableValues.h"
 
 #include <lua.h>
 

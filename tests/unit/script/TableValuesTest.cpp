@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <lua.h>
 
-#include "app/Config.h"
 #include "script/ScriptVM.h"
+#include "script/TableValues.h"
 #include "support/TestGame.h"
 
 namespace vantor {

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <lauxlib.h>
 #include <lua.h>
-#include <lualib.h>
 
-namespace vantor {
+namespace vantor::script {
 
 // SetCameraDampening(d): the follow camera's spring dampening (larger lags
 // more); 0 or below makes the camera sit on its follow point.
@@ -16,4 +14,4 @@ int w_ResetBody(lua_State* L);
 // SetAmbientForce(x, y, z): constant force on the avatar's body each step.
 int w_SetAmbientForce(lua_State* L);
 
-}  // namespace vantor
+}  // namespace vantor::script

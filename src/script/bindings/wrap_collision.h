@@ -1,10 +1,8 @@
 #pragma once
 
-#include <lauxlib.h>
 #include <lua.h>
-#include <lualib.h>
 
-namespace vantor {
+namespace vantor::script {
 
 // CreateCollisionSpace(name, parent): get-or-create a collision space; parent ""
 // makes a top-level space.
@@ -19,4 +17,4 @@ int w_CollisionTest(lua_State* L);
 // the touching names on every simulation step while name1 touches name2.
 int w_RegisterCollisionCallback(lua_State* L);
 
-}  // namespace vantor
+}  // namespace vantor::script

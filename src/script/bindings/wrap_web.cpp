@@ -1,4 +1,4 @@
-#include "script/wrap_web.h"
+#include "script/bindings/wrap_web.h"
 
 #include <lauxlib.h>
 #include <lua.h>
@@ -16,11 +16,12 @@
 #include "platform/Browser.h"
 #include "platform/Http.h"
 #include "platform/Signals.h"
-#include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
 #include "script/Sha256.h"
+#include "script/bindings/BindingSupport.h"
+#include "script/bindings/ScriptFunction.h"
 
-namespace vantor {
+namespace vantor::script {
 
 namespace {
 constexpr char kDownloadUrlKey[] = "downloadurl";
@@ -28,10 +29,9 @@ constexpr char kDownloadLimitKey[] = "downloadlimit";
 constexpr char kBrowserRefused[] = "Error: StartWebBrowser: refused ";
 constexpr char kGetUrlFailed[] = "Error: GetUrl: download of ";
 
-// The "setup" script state of the running application, or null.
+// The "setup" script state of the running application.
 lua_State* setupState() {
-    GameApp* app = getApp();
-    ScriptVM* setup = app ? app->getScriptVM(names::kSetupState) : nullptr;
+    ScriptVM* setup = app().getScriptVM(names::kSetupState);
     return setup ? setup->state() : nullptr;
 }
 }  // namespace
@@ -115,8 +115,8 @@ std::string printable(const std::string& text) {
 }  // namespace web
 
 int w_StartWebBrowser(lua_State* L) {
-    return script::guarded(L, "StartWebBrowser", [&] {
-        const std::string target = script::argText(L, 1);
+    return guarded(L, "StartWebBrowser", [&] {
+        const std::string target = argText(L, 1);
         if (target.empty()) {
             return;
         }
@@ -126,7 +126,7 @@ int w_StartWebBrowser(lua_State* L) {
             return;
         }
         ScriptSandbox::refuseNulBytes(target);
-        if (script::isSandboxed(L) && !web::isWebAddress(target)) {
+        if (isSandboxed(L) && !web::isWebAddress(target)) {
             log(kBrowserRefused + web::printable(target) +
                 " (only http and https addresses open in sandbox mode)");
             return;
@@ -138,13 +138,13 @@ int w_StartWebBrowser(lua_State* L) {
 }
 
 int w_GetUrl(lua_State* L) {
-    return script::guarded(
+    return guarded(
         L, "GetUrl",
         [&] {
-            const std::string path = script::argText(L, 1);
-            const std::string fileName = script::argFileName(L, 2, ScriptSandbox::Access::Write);
+            const std::string path = argText(L, 1);
+            const std::string fileName = argFileName(L, 2, ScriptSandbox::Access::Write);
             const std::string address = web::downloadBase(setupState()) + path;
-            script::WaitOutsideLimit downloading(L);
+            WaitOutsideLimit downloading(L);
             platform::DownloadLimits limits;
             limits.maxBytes = web::downloadLimitBytes(setupState());
             // A quit signal or the window's close ends the transfer within
@@ -166,11 +166,11 @@ int w_GetUrl(lua_State* L) {
 }
 
 int w_GetHash(lua_State* L) {
-    return script::guarded(
+    return guarded(
         L, "GetHash",
         [&] {
-            const std::string data = script::argText(L, 1);
-            const int64_t n = script::argInt64(L, 2);
+            const std::string data = argText(L, 1);
+            const int64_t n = argInt64(L, 2);
             const size_t count =
                 n <= 0 ? 0 : static_cast<size_t>(std::min<uint64_t>(uint64_t(n), data.size()));
             const std::string digest = Sha256::hexDigest(std::string_view(data).substr(0, count));
@@ -183,4 +183,4 @@ int w_GetHash(lua_State* L) {
         });
 }
 
-}  // namespace vantor
+}  // namespace vantor::script

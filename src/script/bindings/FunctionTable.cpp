@@ -1,23 +1,23 @@
-#include "script/FunctionTable.h"
+#include "script/bindings/FunctionTable.h"
 
-#include "script/wrap_actor.h"
-#include "script/wrap_avatar.h"
-#include "script/wrap_collision.h"
-#include "script/wrap_engine.h"
-#include "script/wrap_overlay.h"
-#include "script/wrap_sound.h"
-#include "script/wrap_spline.h"
-#include "script/wrap_web.h"
+#include "script/bindings/wrap_actor.h"
+#include "script/bindings/wrap_avatar.h"
+#include "script/bindings/wrap_collision.h"
+#include "script/bindings/wrap_engine.h"
+#include "script/bindings/wrap_overlay.h"
+#include "script/bindings/wrap_sound.h"
+#include "script/bindings/wrap_spline.h"
+#include "script/bindings/wrap_web.h"
 
 namespace vantor {
 
 using namespace script;
 
-const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
+const ScriptFunctionTable& scriptFunctionTable() {
     // The order is part of the engine's contract with level scripts: a level
     // that redefines one of these names sees the engine's version replaced
     // only after installation, in this order, in every state.
-    static const std::vector<ScriptFunctionEntry> table = {
+    static const ScriptFunctionTable table = {
         {"_ALERT", w_ALERT},
         {"ShowText", w_ShowText},
         {"LogText", w_LogText},
@@ -73,14 +73,6 @@ const std::vector<ScriptFunctionEntry>& scriptFunctionTable() {
         {"ExecuteCmd", w_ExecuteCmd},
     };
     return table;
-}
-
-void installScriptFunctions(lua_State* L) {
-    for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
-        lua_pushstring(L, entry.name);
-        lua_pushcclosure(L, entry.function, 0);
-        lua_settable(L, LUA_GLOBALSINDEX);
-    }
 }
 
 }  // namespace vantor

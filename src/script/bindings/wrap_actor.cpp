@@ -1,4 +1,4 @@
-#include "script/wrap_actor.h"
+#include "script/bindings/wrap_actor.h"
 
 #include <OgreCamera.h>
 #include <OgreMath.h>
@@ -8,12 +8,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/GameApp.h"
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/NodeTransform.h"
-#include "core/SceneLookup.h"
-#include "script/ScriptFunction.h"
+#include "script/bindings/BindingSupport.h"
+#include "script/bindings/ScriptFunction.h"
 #include "world/ActorMessage.h"
 #include "world/Simulation.h"
 
@@ -23,56 +22,22 @@ namespace {
 
 const char* const kNoSuchActor = "ERROR. No such actor found: ";
 
-Simulation* simulation() {
-    GameApp* app = getApp();
-    return app ? app->getSimulation() : nullptr;
-}
-
-// The scene node of that name, or null after a log line naming the function.
-Ogre::SceneNode* findNode(const char* function, const std::string& name) {
-    GameApp* app = getApp();
-    Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
-    Ogre::SceneNode* node = findSceneNode(sceneMgr, name);
-    if (!node) {
-        log(std::string("Error: ") + function + ": no scene node named " + name);
-    }
-    return node;
-}
-
-int pushVector(lua_State* L, const Ogre::Vector3& v) {
-    lua_pushnumber(L, v.x);
-    lua_pushnumber(L, v.y);
-    lua_pushnumber(L, v.z);
-    return 3;
-}
-
 int pushZeroVector(lua_State* L) {
     return pushVector(L, Ogre::Vector3::ZERO);
-}
-
-Ogre::Vector3 argVector(lua_State* L, int first) {
-    return Ogre::Vector3(argFloat(L, first), argFloat(L, first + 1), argFloat(L, first + 2));
 }
 
 }  // namespace
 
 int w_AddActor(lua_State* L) {
-    return guarded(L, "AddActor", [&] {
-        if (Simulation* sim = simulation()) {
-            sim->addActor(argText(L, 1));
-        }
-    });
+    return guarded(L, "AddActor", [&] { simulation().addActor(argText(L, 1)); });
 }
 
 int w_AddActorMessage(lua_State* L) {
     return guarded(L, "AddActorMessage", [&] {
-        Simulation* sim = simulation();
-        if (!sim) {
-            return;
-        }
+        Simulation& sim = simulation();
         ActorMessage message;
         message.actorName = argText(L, 1);
-        if (!sim->findActor(message.actorName)) {
+        if (!sim.findActor(message.actorName)) {
             log(kNoSuchActor + message.actorName);
             return;
         }
@@ -89,24 +54,17 @@ int w_AddActorMessage(lua_State* L) {
         message.word2 = argText(L, 5);
         message.vector = argVector(L, 6);
         message.number = argFloat(L, 9);
-        sim->addActorMessage(message);
+        sim.addActorMessage(message);
     });
 }
 
 int w_RemoveActor(lua_State* L) {
-    return guarded(L, "RemoveActor", [&] {
-        if (Simulation* sim = simulation()) {
-            sim->removeActor(argText(L, 1));
-        }
-    });
+    return guarded(L, "RemoveActor", [&] { simulation().removeActor(argText(L, 1)); });
 }
 
 int w_SetPosition(lua_State* L) {
-    return guarded(L, "SetPosition", [&] {
-        if (Ogre::SceneNode* node = findNode("SetPosition", argText(L, 1))) {
-            node->setPosition(argVector(L, 2));
-        }
-    });
+    return guarded(L, "SetPosition",
+                   [&] { sceneNode(argText(L, 1)).setPosition(argVector(L, 2)); });
 }
 
 int w_GetPosition(lua_State* L) {
@@ -115,16 +73,15 @@ int w_GetPosition(lua_State* L) {
         [&] {
             const std::string name = argText(L, 1);
             if (name == names::kCamera) {
-                GameApp* app = getApp();
-                Ogre::SceneManager* sceneMgr = app ? app->getSceneManager() : nullptr;
-                if (!sceneMgr || !sceneMgr->hasCamera(name)) {
+                Ogre::SceneManager& sceneMgr = scene();
+                if (!sceneMgr.hasCamera(name)) {
                     log("Error: GetPosition: no camera named camera");
                     return pushZeroVector(L);
                 }
                 // The edit state flies the camera relative to its carrier
                 // node; read the node fresh, as the follow step moves it
                 // between frames.
-                Ogre::Camera* camera = sceneMgr->getCamera(name);
+                Ogre::Camera* camera = sceneMgr.getCamera(name);
                 if (const Ogre::Node* carrier = camera->getParentNode()) {
                     const WorldTransform at = worldTransform(carrier);
 #pragma GCC diagnostic push
@@ -135,26 +92,22 @@ int w_GetPosition(lua_State* L) {
                 }
                 return pushVector(L, camera->getRealPosition());
             }
-            Ogre::SceneNode* node = findNode("GetPosition", name);
-            if (!node) {
-                return pushZeroVector(L);
-            }
+            Ogre::SceneNode& node = sceneNode(name);
             return pushVector(L,
-                              argFlag(L, 2) ? node->getPosition() : worldTransform(node).position);
+                              argFlag(L, 2) ? node.getPosition() : worldTransform(&node).position);
         },
         [&] { return pushZeroVector(L); });
 }
 
 int w_SetRotation(lua_State* L) {
     return guarded(L, "SetRotation", [&] {
-        if (Ogre::SceneNode* node = findNode("SetRotation", argText(L, 1))) {
-            // The axis is the caller's to normalise; the angle is absolute.
-            const Ogre::Vector3 axis = argVector(L, 2);
-            const Ogre::Radian angle(argFloat(L, 5) * Ogre::Math::fDeg2Rad);
-            node->setOrientation(Ogre::Quaternion::IDENTITY);
-            if (!axis.isZeroLength()) {  // a zero axis would make the orientation NaN
-                node->rotate(axis, angle, Ogre::Node::TS_LOCAL);
-            }
+        Ogre::SceneNode& node = sceneNode(argText(L, 1));
+        // The axis is the caller's to normalise; the angle is absolute.
+        const Ogre::Vector3 axis = argVector(L, 2);
+        const Ogre::Radian angle(argFloat(L, 5) * Ogre::Math::fDeg2Rad);
+        node.setOrientation(Ogre::Quaternion::IDENTITY);
+        if (!axis.isZeroLength()) {  // a zero axis would make the orientation NaN
+            node.rotate(axis, angle, Ogre::Node::TS_LOCAL);
         }
     });
 }
@@ -164,9 +117,8 @@ int w_GetParent(lua_State* L) {
         L, "GetParent",
         [&] {
             const std::string name = argText(L, 1);
-            Ogre::SceneNode* node = findNode("GetParent", name);
-            Ogre::Node* parent = node ? node->getParent() : nullptr;
-            if (node && !parent) {
+            Ogre::Node* parent = sceneNode(name).getParent();
+            if (!parent) {
                 log("Error: GetParent: scene node " + name + " has no parent");
             }
             lua_pushstring(L, parent ? parent->getName().c_str() : "");

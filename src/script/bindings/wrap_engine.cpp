@@ -1,15 +1,15 @@
-#include "script/wrap_engine.h"
+#include "script/bindings/wrap_engine.h"
 
 #include <Ogre.h>
 #include <OgreCodec.h>
 
-#include "app/Config.h"
 #include "app/GameApp.h"
 #include "core/ResourceGroups.h"
 #include "core/SceneLookup.h"
-#include "script/ScriptFunction.h"
 #include "script/ScriptVM.h"
-#include "script/wrap_overlay.h"
+#include "script/TableValues.h"
+#include "script/bindings/BindingSupport.h"
+#include "script/bindings/ScriptFunction.h"
 #include "world/Simulation.h"
 
 namespace vantor::script {
@@ -17,24 +17,6 @@ namespace vantor::script {
 namespace {
 
 constexpr const char* kScriptingError = "Scripting error";
-
-// The application every function needs; a script run outside an application
-// (which only tests do) gets the function's defaults.
-GameApp& app() {
-    GameApp* current = getApp();
-    if (!current) {
-        throw std::runtime_error("no application");
-    }
-    return *current;
-}
-
-Ogre::SceneManager& scene() {
-    Ogre::SceneManager* manager = app().getSceneManager();
-    if (!manager) {
-        throw std::runtime_error("no scene manager");
-    }
-    return *manager;
-}
 
 // The rendering library's managers are singletons that live as long as the
 // root; finalisers of the script states may run after it is gone.
@@ -50,14 +32,6 @@ Ogre::RenderWindow& window() {
         throw std::runtime_error("no render window");
     }
     return *current;
-}
-
-Ogre::SceneNode& sceneNode(const std::string& name) {
-    Ogre::SceneNode* node = findSceneNode(&scene(), name);
-    if (!node) {
-        throw std::runtime_error("no scene node named " + name);
-    }
-    return *node;
 }
 
 int pushZero(lua_State* L) {
@@ -80,8 +54,8 @@ int w_ALERT(lua_State* L) {
         }
         log(kScriptingError);
         log(message);
-        if (OverlayMgr* overlays = currentOverlayMgr()) {
-            app().getErrorPanel().show(*overlays, message);
+        if (OverlayMgr* panels = overlaysIfAny()) {
+            app().getErrorPanel().show(*panels, message);
         }
     });
 }
@@ -108,8 +82,7 @@ int w_GetSimulationTime(lua_State* L) {
     return guarded(
         L, "GetSimulationTime",
         [&] {
-            Simulation* simulation = app().getSimulation();
-            lua_pushnumber(L, simulation ? simulation->getTime() : 0);
+            lua_pushnumber(L, simulation().getTime());
             return 1;
         },
         [&] { return pushZero(L); });

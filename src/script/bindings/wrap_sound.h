@@ -1,8 +1,8 @@
 #pragma once
 
 // Script functions of the sound group: music streams, 2D samples and the two
-// volume scales, forwarded to GameApp (which may have no sound system; then
-// they do nothing and Play2DSound returns 0).
+// volume scales. Without a sound system (setup.music 0) they do nothing and
+// Play2DSound returns 0.
 
 #include <lua.h>
 

@@ -1,4 +1,4 @@
-#include "script/ScriptFunction.h"
+#include "script/bindings/ScriptFunction.h"
 
 #include <OgreException.h>
 

@@ -5,7 +5,7 @@
 
 struct lua_State;
 
-namespace vantor {
+namespace vantor::script {
 
 // Web and hashing script functions.
 
@@ -54,4 +54,4 @@ std::string printable(const std::string& text);
 
 }  // namespace web
 
-}  // namespace vantor
+}  // namespace vantor::script

@@ -2,17 +2,9 @@
 
 // Script functions for text panels and the level's overlays.
 
-#include <lauxlib.h>
 #include <lua.h>
-#include <lualib.h>
 
-namespace vantor {
-
-class OverlayMgr;
-
-// The overlay manager of the running simulation, or null when there is none
-// (the setup script runs before the simulation exists).
-OverlayMgr* currentOverlayMgr();
+namespace vantor::script {
 
 // CreatePanel(text, x, y) -> panel name ("" when no panel could be made)
 int w_CreatePanel(lua_State* L);
@@ -27,4 +19,4 @@ int w_SetElementCaption(lua_State* L);
 // SetElementMaterial(elementName, materialName)
 int w_SetElementMaterial(lua_State* L);
 
-}  // namespace vantor
+}  // namespace vantor::script
