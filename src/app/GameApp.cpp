@@ -172,7 +172,6 @@ void GameApp::teardown() {
     }
     window_ = nullptr;
     sceneMgr_ = nullptr;
-    debugOverlay_ = nullptr;
     ogre_.reset();
     headlessBuffers_.reset();
     // Each state is closed by its destructor; a state that never opened is

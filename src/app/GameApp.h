@@ -13,7 +13,6 @@ namespace Ogre {
 class Root;
 class RenderWindow;
 class SceneManager;
-class Overlay;
 class OverlaySystem;
 class DefaultHardwareBufferManager;
 class LogManager;
@@ -86,15 +85,12 @@ public:
     Ogre::Root* getRoot() { return ogre_.get(); }
     Ogre::RenderWindow* getRenderWindow() { return window_; }
     Ogre::SceneManager* getSceneManager() { return sceneMgr_; }
-    Ogre::Overlay* getDebugOverlay() { return debugOverlay_; }
     CameraController* getCamera() { return camera_.get(); }
     Simulation* getSimulation() { return simulation_.get(); }
     CollisionMgr* getCollisionMgr() { return collisionMgr_.get(); }
     CSound* getSound() { return sound_.get(); }
-    unsigned long getWindowHandle() const { return windowHandle_; }
     const std::string& getVersion() const { return version_; }
     const std::string& getMusicDir() const { return musicDir_; }
-    const std::string& getResourceDir() const { return resourceDir_; }
     const std::string& getCurrentLevel() const { return currentLevel_; }
     const std::string& getPendingLevel() const { return pendingLevel_; }
     bool isRunning() const { return running_; }
@@ -105,7 +101,6 @@ public:
     // The on-screen panel of the latest script error. Kept per application:
     // a restarted application numbers its panels from the start again.
     ErrorPanel& getErrorPanel() { return errorPanel_; }
-    bool isHeadless() const { return headless_; }
 
     // Game-state stack (play and edit states).
     void pushState(GameState* state);
@@ -117,26 +112,11 @@ public:
     bool isKeyDown(int keyCode);
     // Top of the stack, or null when it is empty.
     GameState* getCurrentState() const;
-    InputHandler* getInputHandler() { return handler_.get(); }
-    PlayState* getPlayState() { return playState_.get(); }
-    EditState* getEditState() { return editState_.get(); }
-
-    // Sound forwarding: without a sound system these do nothing and return 0.
-    // File names are appended to the music directory.
-    void playStream(const std::string& name);
-    void unloadStream();
-    uint32_t play2DSound(const std::string& name, int volume, bool loop);
-    uint32_t play3DSound(const std::string& name, int volume, bool loop);
-    void setSoundPosition(uint32_t channel, float x, float y, float z);
-    void stopSound(uint32_t channel);
-    void stopAllSounds();
-    void setMasterVolume(int soundVolume, int musicVolume);
-
-    // Typed lookups of the setup table in the "setup" state.
-    float getSetupFloat(const std::string& key);
+    // The setup table's text of that key in the "setup" state (getStringValue).
     std::string getSetupString(const std::string& key);
 
 private:
+    float getSetupFloat(const std::string& key);
     // The log hook of the application's lifetime (see core/Log.h): one line
     // to Ogre.log, prefixed with the simulation time and a blank while a
     // simulation exists.
@@ -171,7 +151,6 @@ private:
     std::unique_ptr<ResourceSearch> resourceSearch_;
     Ogre::RenderWindow* window_ = nullptr;
     Ogre::SceneManager* sceneMgr_ = nullptr;
-    Ogre::Overlay* debugOverlay_ = nullptr;
     unsigned long windowHandle_ = 0;
 
     std::unique_ptr<CollisionMgr> collisionMgr_;

@@ -139,8 +139,7 @@ void GameApp::setupRendering() {
     if (window_) {
         window_->getCustomAttribute("WINDOW", &windowHandle_);
     }
-    debugOverlay_ = Ogre::OverlayManager::getSingleton().getByName("Core/DebugOverlay");
-    if (!debugOverlay_) {
+    if (!Ogre::OverlayManager::getSingleton().getByName("Core/DebugOverlay")) {
         log("Error: overlay Core/DebugOverlay not found; no frame statistics");
     }
 }
