@@ -39,7 +39,7 @@ printf 'int dlclose(void *handle) { (void)handle; return 0; }\n' |
 export VANTOR_ENGINE_PRELOAD="$(cc -print-file-name=libasan.so) ${root}/build-asan/keep-loaded.so"
 
 started=$(date +%s)
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_SANITIZE=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_SANITIZE=ON -DVANTOR_WERROR=ON
 cmake --build build-asan -j"$(nproc)" --target vantor vantor_unit close_window
 built=$(date +%s)
 ctest --test-dir build-asan --output-on-failure \

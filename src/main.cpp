@@ -1,3 +1,5 @@
 #include "app/GameApp.h"
 
-int main() { return vantor::runProcess(); }
+int main() {
+    return vantor::runProcess();
+}

@@ -14,10 +14,6 @@
 #include "states/GameState.h"
 #include "world/Simulation.h"
 
-// The sun and the start-up camera use the light's and camera's own transform,
-// which OGRE 1.12 marks deprecated in favour of scene nodes.
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
 namespace vantor {
 
 namespace {
@@ -41,7 +37,12 @@ void GameApp::createStartupScene() {
 
     Ogre::Light* sun = sceneMgr_->createLight("sun");
     sun->setType(Ogre::Light::LT_DIRECTIONAL);
+    // The light's and the camera's own transforms, which OGRE 1.12 marks
+    // deprecated in favour of scene nodes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     sun->setDirection(Ogre::Vector3(0.5f, -0.7f, -0.41f).normalisedCopy());
+#pragma GCC diagnostic pop
     sun->setDiffuseColour(Ogre::ColourValue(0.7f, 0.7f, 0.5f));
 
     Ogre::SceneNode* root = sceneMgr_->getRootSceneNode();
@@ -57,7 +58,10 @@ void GameApp::createStartupScene() {
     camera_->setPosition(Ogre::Vector3(-100, 20, 70));
     Ogre::Camera* camera = camera_->getCamera();
     camera->setNearClipDistance(0.5f);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     camera->lookAt(Ogre::Vector3(0, -50, 0));
+#pragma GCC diagnostic pop
     if (window_) {
         Ogre::Viewport* viewport = window_->addViewport(camera, 0, 0, 0, 1, 1);
         viewport->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 1));

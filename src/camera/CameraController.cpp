@@ -8,11 +8,6 @@
 #include "core/Names.h"
 #include "core/SceneLookup.h"
 
-// The camera keeps its own tracking and fixed yaw axis, which OGRE 1.12 marks
-// deprecated in favour of node tracking; the camera-relative behaviour the
-// edit state relies on needs the camera's own versions.
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
 namespace vantor {
 
 namespace {
@@ -23,7 +18,13 @@ constexpr double kSpringRate = 3.75;
 CameraController::CameraController(Ogre::SceneManager& scene, platform::Clock& clock)
     : scene_(scene), clock_(clock) {
     camera_ = scene_.createCamera(names::kCamera);
+    // The camera keeps its own tracking and fixed yaw axis, which OGRE 1.12
+    // marks deprecated in favour of node tracking: the edit state moves the
+    // camera relative to its carrier and needs the camera's own versions.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     camera_->setFixedYawAxis(true, Ogre::Vector3::UNIT_Y);
+#pragma GCC diagnostic pop
     cameraNode_ = scene_.getRootSceneNode()->createChildSceneNode(
         names::kCameraNode, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     lastTime_ = clock_.nowMs();
@@ -54,7 +55,7 @@ void CameraController::watch(Ogre::SceneNode* replaced, Ogre::SceneNode* node) {
 void CameraController::nodeDestroyed(const Ogre::Node* node) {
     if (node == target_) {
         target_ = nullptr;
-        camera_->setAutoTracking(false, nullptr, Ogre::Vector3::ZERO);
+        track(nullptr);
     }
     if (node == followNode_) {
         followNode_ = nullptr;
@@ -103,9 +104,9 @@ void CameraController::setPosition(const Ogre::Vector3& position) {
 
 void CameraController::setMode(CameraMode mode) {
     if (mode_ == Free && mode == Follow) {
-        camera_->setAutoTracking(target_ != nullptr, target_, Ogre::Vector3::ZERO);
+        track(target_);
     } else if (mode_ == Follow && mode == Free) {
-        camera_->setAutoTracking(false, nullptr, Ogre::Vector3::ZERO);
+        track(nullptr);
     }
     mode_ = mode;
     lastTime_ = clock_.nowMs();
@@ -115,7 +116,14 @@ void CameraController::setTarget(Ogre::SceneNode* node) {
     Ogre::SceneNode* replaced = target_;
     target_ = node;
     watch(replaced, node);
+    track(node);
+}
+
+void CameraController::track(Ogre::SceneNode* node) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     camera_->setAutoTracking(node != nullptr, node, Ogre::Vector3::ZERO);
+#pragma GCC diagnostic pop
 }
 
 void CameraController::update() {

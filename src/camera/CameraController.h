@@ -59,6 +59,8 @@ public:
 
 private:
     void nodeDestroyed(const Ogre::Node* node) override;
+    // The camera's own auto tracking toward node (null: off).
+    void track(Ogre::SceneNode* node);
     // Moves this listener from the node it replaces to the new one.
     void watch(Ogre::SceneNode* replaced, Ogre::SceneNode* node);
 

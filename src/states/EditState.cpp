@@ -9,10 +9,6 @@
 #include "script/ScriptCall.h"
 #include "world/Simulation.h"
 
-// The edit state flies the camera object itself, relative to its carrier node;
-// OGRE 1.12 marks the camera's own motion calls deprecated.
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
 namespace vantor {
 
 namespace {
@@ -66,6 +62,10 @@ void EditState::mouseMoved(const OIS::MouseEvent& event) {
     }
     Ogre::Camera* camera = camera_->getCamera();
     const OIS::MouseState& state = event.state;
+    // The camera object itself flies, relative to its carrier node; OGRE 1.12
+    // marks the camera's own motion calls deprecated.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     if (state.X.rel != 0) {
         camera->yaw(Ogre::Degree(kDegreesPerMouseUnit * static_cast<float>(state.X.rel)));
     }
@@ -76,6 +76,7 @@ void EditState::mouseMoved(const OIS::MouseEvent& event) {
         camera->moveRelative(
             Ogre::Vector3(0.0f, 0.0f, kUnitsPerWheelUnit * static_cast<float>(state.Z.rel)));
     }
+#pragma GCC diagnostic pop
 }
 
 void EditState::keyPressed(const OIS::KeyEvent& event) {

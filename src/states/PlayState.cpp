@@ -16,10 +16,6 @@
 #include "script/TableValues.h"
 #include "world/Simulation.h"
 
-// The camera's own position is what the edit state flies; OGRE 1.12 marks the
-// camera-relative calls deprecated in favour of scene nodes.
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-
 namespace vantor {
 
 namespace {
@@ -63,7 +59,12 @@ void PlayState::exit() {
 
 void PlayState::resume() {
     if (camera_) {
+        // Back onto the carrier after the edit state's flight (a camera-relative
+        // call, which OGRE 1.12 marks deprecated in favour of scene nodes).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
         camera_->getCamera()->setPosition(Ogre::Vector3::ZERO);
+#pragma GCC diagnostic pop
     }
     followAvatar();
 }

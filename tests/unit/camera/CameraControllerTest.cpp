@@ -15,11 +15,10 @@ namespace {
 class CameraControllerTest : public ::testing::Test {
 protected:
     CameraControllerTest()
-        : game_(test::TestGame::defaultSetup(),
-                {{"start.lua",
-                  "CreateSceneNode('', 'LevelRoot')\n"
-                  "CreateSceneNode('LevelRoot', '_FollowCamera1')\n"
-                  "CreateSceneNode('LevelRoot', '_AVATAR')\n"}}) {
+        : game_(test::TestGame::defaultSetup(), {{"start.lua",
+                                                  "CreateSceneNode('', 'LevelRoot')\n"
+                                                  "CreateSceneNode('LevelRoot', '_FollowCamera1')\n"
+                                                  "CreateSceneNode('LevelRoot', '_AVATAR')\n"}}) {
         game_.start();
         camera_ = game_.app().getCamera();
         follow_ = game_.app().getSceneManager()->getSceneNode("_FollowCamera1");

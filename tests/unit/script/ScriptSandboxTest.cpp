@@ -17,9 +17,9 @@ namespace fs = std::filesystem;
 class ScriptSandboxTest : public ::testing::Test {
 protected:
     void start(const std::string& extraSetup) {
-        game_ = std::make_unique<test::TestGame>(test::TestGame::defaultSetup() + extraSetup,
-                                                 std::vector<std::pair<std::string, std::string>>{
-                                                     {"start.lua", ""}});
+        game_ = std::make_unique<test::TestGame>(
+            test::TestGame::defaultSetup() + extraSetup,
+            std::vector<std::pair<std::string, std::string>>{{"start.lua", ""}});
         outside_ = game_->dir().string() + "-outside";
         fs::create_directories(outside_);
         fs::create_directory_symlink(outside_, game_->dir() / "escape");
@@ -88,8 +88,9 @@ TEST_F(ScriptSandboxTest, WithoutTheSandboxLevelsReachEverywhereButNulBytesAreRe
     start("");
     EXPECT_EQ(eval("type(os.execute)"), "function");
     EXPECT_EQ(write("outside .. '/out.txt'"), "written");
-    game_->run("GetUrl('x', 'a.txt\\0.png') SaveScreenshot('x.txt\\0.png') "
-               "coreLoadLevel('x.lua\\0.png')");
+    game_->run(
+        "GetUrl('x', 'a.txt\\0.png') SaveScreenshot('x.txt\\0.png') "
+        "coreLoadLevel('x.lua\\0.png')");
     EXPECT_EQ(game_->logLinesWith("file name with a NUL byte refused").size(), 3u);
     EXPECT_EQ(game_->app().getPendingLevel(), "");
 }

@@ -42,7 +42,9 @@ GameApp& TestGame::start() {
     return *app_;
 }
 
-void TestGame::stop() { app_.reset(); }
+void TestGame::stop() {
+    app_.reset();
+}
 
 void TestGame::writeFile(const std::string& relative, const std::string& text) {
     std::ofstream out(dir_ / relative, std::ios::binary);
@@ -77,7 +79,9 @@ std::vector<std::string> TestGame::logLinesWith(const std::string& text) const {
     return found;
 }
 
-void TestGame::run(const std::string& code) { app_->getScriptVM("lua")->executeString(code); }
+void TestGame::run(const std::string& code) {
+    app_->getScriptVM("lua")->executeString(code);
+}
 
 std::string TestGame::defaultSetup(const std::string& startLevel) {
     return "setup = { sleeptime = 0, window_width = 800, window_height = 600, fullscreen = 0,\n"
