@@ -11,10 +11,10 @@
 
 #include "Bench.h"
 #include "collision/CollisionMgr.h"
-#include "collision/TestMeshes.h"
 #include "core/NodeTransform.h"
 #include "script/ScriptVM.h"
 #include "support/TestGame.h"
+#include "support/TestMeshes.h"
 #include "world/Actor.h"
 #include "world/Avatar.h"
 #include "world/Simulation.h"

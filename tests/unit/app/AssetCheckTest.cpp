@@ -12,8 +12,8 @@
 
 #include "app/FontCheck.h"
 #include "app/ImageCheck.h"
-#include "collision/TestMeshes.h"
 #include "support/TestGame.h"
+#include "support/TestMeshes.h"
 
 namespace vantor {
 namespace {

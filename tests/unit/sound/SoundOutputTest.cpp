@@ -13,11 +13,11 @@
 #include <sstream>
 #include <thread>
 
-#include "app/GameApp.h"
 #include "sound/CSound.h"
 #include "sound/SoundTestSupport.h"
 #include "support/HeadlessOgre.h"
-#include "support/TestGame.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
 
 namespace vantor {
 namespace {
@@ -49,40 +49,22 @@ void childWithoutDevice(const std::string& dir) {
     sound.setVolumes(128, 128);
     sound.updateListener();
     EXPECT_EQ(sound.getChannelCount(), 0u);
-    int soundLines = 0;
-    for (const std::string& line : logs.lines()) {
-        soundLines += line.rfind("CSound: ", 0) == 0 ? 1 : 0;
-    }
-    EXPECT_EQ(soundLines, 1);
+    EXPECT_EQ(logs.count("CSound: "), 1);
     EXPECT_EQ(logs.count("CSound: Error! Can't initialize output device"), 1);
 }
 
-// Plays a tone 5 units to the listener's +x for half a second. With `turned`
-// the listener is the running application's "_CameraNode", yawed 180 degrees
-// by its parent, so +x is on its left.
-void childPlaysToTheSide(const std::string& dir, bool turned) {
+// Plays a tone 5 units along +x of a listener at "_CameraNode", which is
+// yawed 180 degrees: +x is on the listener's left.
+void childPlaysToTheLeft(const std::string& dir) {
     const std::string tone = dir + "/tone.wav";
     ASSERT_TRUE(test::writeTone(tone, 1.0, 440.0, 1));
-    // The sound device opens last: the recording starts with it.
-    std::unique_ptr<test::HeadlessOgre> ogre;
-    std::unique_ptr<test::TestGame> game;
-    if (turned) {
-        game = std::make_unique<test::TestGame>(
-            test::TestGame::defaultSetup(),
-            std::vector<std::pair<std::string, std::string>>{{"start.lua", ""}});
-        game->start();
-        Ogre::SceneNode* carrier = game->app().getSceneManager()->getSceneNode("_CameraNode");
-        carrier->setPosition(Ogre::Vector3::ZERO);
-        carrier->yaw(Ogre::Degree(180));
-    } else {
-        ogre = std::make_unique<test::HeadlessOgre>();
-    }
-    CSound sound(turned ? game->app().getSceneManager() : nullptr);
-    if (turned) {
-        sound.updateListener();
-    } else {
-        sound.placeListener(*ogre->sceneManager()->getRootSceneNode()->createChildSceneNode());
-    }
+    test::HeadlessOgre ogre;
+    ogre.sceneManager()
+        ->getRootSceneNode()
+        ->createChildSceneNode("_CameraNode")
+        ->yaw(Ogre::Degree(180));
+    CSound sound(ogre.sceneManager());  // the device opens last: the recording starts
+    sound.updateListener();
     const uint32_t channel = sound.play3D(tone, 256, false);
     ASSERT_NE(channel, 0u);
     sound.setChannelPosition(channel, 5.0f, 0.0f, 0.0f);
@@ -119,8 +101,8 @@ TEST(SoundChild, DISABLED_Run) {
     const std::string dir = childEnv("VANTOR_SOUND_DIR");
     if (mode == "nodevice") {
         childWithoutDevice(dir);
-    } else if (mode == "right" || mode == "turned") {
-        childPlaysToTheSide(dir, mode == "turned");
+    } else if (mode == "turned") {
+        childPlaysToTheLeft(dir);
     } else if (mode == "long") {
         childLongSample(dir);
     } else if (mode == "scales") {
@@ -155,7 +137,7 @@ protected:
 
     void run(const std::string& mode, std::map<std::string, std::string> env) {
         env["VANTOR_SOUND_CHILD"] = mode;
-        env["VANTOR_SOUND_DIR"] = dir.path();
+        env["VANTOR_SOUND_DIR"] = dir.path().string();
         const std::string output = dir.file(mode + ".log");
         EXPECT_EQ(test::runSoundChild(env, output), 0) << readAll(output);
         // A filter that matched nothing would also exit with 0.
@@ -175,13 +157,6 @@ TEST_F(SoundOutputTest, WithoutADeviceOneLineIsLoggedAndTheLibrariesSayNothing) 
     const std::string output = readAll(dir.file("nodevice.log"));
     EXPECT_EQ(output.find("ALSA lib"), std::string::npos) << output;
     EXPECT_EQ(output.find("AL lib"), std::string::npos) << output;
-}
-
-TEST_F(SoundOutputTest, ThreeDSoundToTheListenersRightIsLouderOnTheRight) {
-    const std::vector<double> rms = test::channelRms(recordChild("right"), 0.15, 0.55);
-    ASSERT_EQ(rms.size(), 2u);
-    EXPECT_GT(rms[1], 0.02);
-    EXPECT_GT(rms[1], 2.0 * rms[0]) << "left " << rms[0] << " right " << rms[1];
 }
 
 TEST_F(SoundOutputTest, TurningTheListenerMovesTheSoundToTheOtherEar) {

@@ -1,7 +1,5 @@
 #include "sound/SoundTestSupport.h"
 
-#include <OgreLog.h>
-#include <OgreLogManager.h>
 #include <sndfile.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 extern char** environ;
 
@@ -19,19 +16,6 @@ namespace vantor::test {
 
 void useNullAudio() {
     setenv("ALSOFT_DRIVERS", "null", 0);
-}
-
-TempDir::TempDir() {
-    std::random_device random;
-    path_ = (std::filesystem::temp_directory_path() /
-             ("vantor-sound-" + std::to_string(getpid()) + "-" + std::to_string(random())))
-                .string();
-    std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 bool writeTone(const std::string& path, double seconds, double hertz, int channels, int format) {
@@ -55,47 +39,6 @@ bool writeTone(const std::string& path, double seconds, double hertz, int channe
     const sf_count_t written = sf_writef_float(file, data.data(), static_cast<sf_count_t>(frames));
     sf_close(file);
     return written == static_cast<sf_count_t>(frames);
-}
-
-struct LogCapture::Listener : Ogre::LogListener {
-    std::vector<std::string> lines;
-    void messageLogged(const Ogre::String& message, Ogre::LogMessageLevel, bool,
-                       const Ogre::String&, bool&) override {
-        lines.push_back(message);
-    }
-};
-
-LogCapture::LogCapture() : listener_(std::make_unique<Listener>()) {
-    if (!Ogre::LogManager::getSingletonPtr()) {
-        auto* logs = new Ogre::LogManager();  // lives for the test process
-        logs->createLog("unit.log", true, false, true);
-    }
-    Ogre::LogManager::getSingleton().getDefaultLog()->addListener(listener_.get());
-}
-
-LogCapture::~LogCapture() {
-    Ogre::LogManager::getSingleton().getDefaultLog()->removeListener(listener_.get());
-}
-
-const std::vector<std::string>& LogCapture::lines() const {
-    return listener_->lines;
-}
-
-int LogCapture::count(const std::string& line) const {
-    int n = 0;
-    for (const std::string& l : listener_->lines) {
-        n += l == line ? 1 : 0;
-    }
-    return n;
-}
-
-bool LogCapture::containsPrefix(const std::string& prefix) const {
-    for (const std::string& l : listener_->lines) {
-        if (l.compare(0, prefix.size(), prefix) == 0) {
-            return true;
-        }
-    }
-    return false;
 }
 
 int runSoundChild(const std::map<std::string, std::string>& env, const std::string& outputFile) {

@@ -1,20 +1,107 @@
 // The avatar's rigid-body physics against real ODE and level geometry built
 // from hand-made meshes: falling and landing, walking, jumping, walls, bumps,
-// the special states and riding a moving platform.
+// the special states, riding and being pushed by moving geometry.
 
 #include <OgreSceneNode.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "world/AvatarTestSupport.h"
+#include "core/NodeTransform.h"
+#include "support/TestMeshes.h"
+#include "support/TestWorld.h"
+#include "world/Actor.h"
+#include "world/Avatar.h"
 
 namespace vantor {
 namespace {
 
 using V = Ogre::Vector3;
 
-class AvatarTest : public ::testing::Test, public test::AvatarWorld {
+// A world with the level objects the avatar needs: the collision space
+// "Solid", and (once added) the actor "_AVATAR" beside the heading node
+// "ROT1". The avatar's script events are recorded into the global `ev`, one
+// "Name;" each.
+class AvatarWorld : public test::TestWorld {
+public:
+    AvatarWorld() : avatar(sim().getAvatar()) {
+        collision.createSpace("Solid", "");
+        run("ev = ''\n"
+            "function StartJump() ev = ev .. 'StartJump;' end\n"
+            "function EndJump() ev = ev .. 'EndJump;' end\n"
+            "function StartWalk() ev = ev .. 'StartWalk;' end\n"
+            "function EndWalk() ev = ev .. 'EndWalk;' end\n"
+            "function BumpedIntoSomething(d) ev = ev .. 'Bump;' end\n");
+    }
+
+    void addAvatar(const V& position) {
+        addActor("_AVATAR", position);
+        levelRoot()->createChildSceneNode("ROT1");
+    }
+
+    // Level geometry in "Solid": a box, or any mesh, bound to a node of the
+    // owner's name below "LevelRoot".
+    CollisionGeom* addBox(const std::string& owner, const V& min, const V& max,
+                          const V& position = V::ZERO) {
+        test::makeBoxMesh(owner + "Mesh", min, max);
+        return addSolid(owner, owner + "Mesh", position);
+    }
+    CollisionGeom* addSolid(const std::string& owner, const std::string& mesh, const V& position) {
+        CollisionGeom* geom = collision.createGeom(owner, mesh);
+        geom->setNode(levelRoot()->createChildSceneNode(owner, position));
+        geom->update();
+        collision.addGeomToSpace("Solid", geom);
+        return geom;
+    }
+    // Moving geometry: an actor with a Velocity, placed by the ticks as in a level.
+    Actor* addMovingBox(const std::string& name, const V& min, const V& max, const V& position,
+                        const V& velocity) {
+        test::makeBoxMesh(name + "Mesh", min, max);
+        Actor* actor = addActor(name, position);
+        actor->setCollisionGeometry(name + "Mesh", "Solid");
+        actor->setVelocity(velocity, "");
+        return actor;
+    }
+
+    Ogre::SceneNode* avatarNode() { return sim().findActor("_AVATAR")->getNode(); }
+    V avatarPosition() { return worldTransform(avatarNode()).position; }
+    std::string ground() { return avatarNode()->getParentSceneNode()->getName(); }
+
+    // Physics steps alone, without the rest of a tick.
+    void step(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            avatar->step(Avatar::kStepSeconds);
+        }
+    }
+    // Steps until the avatar stands on ground; false when it never does.
+    bool land(int maxSteps = 600) {
+        for (int i = 0; i < maxSteps && avatar->getState() != Ground; ++i) {
+            step();
+        }
+        return avatar->getState() == Ground;
+    }
+    // Exactly one whole simulation tick.
+    void tick() {
+        clock.set(sim().getTime() + Simulation::kTickMs);
+        sim().step();
+    }
+
+    std::string events() { return text("ev"); }
+    int count(const std::string& name) {
+        int n = 0;
+        const std::string all = events();
+        for (size_t at = all.find(name + ";"); at != std::string::npos;
+             at = all.find(name + ";", at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+    void clearEvents() { run("ev = ''"); }
+
+    Avatar* avatar;
+};
+
+class AvatarTest : public ::testing::Test, public AvatarWorld {
 protected:
     // Flat ground, top face at y = 0, and the avatar 1 unit above it.
     void SetUp() override {
@@ -36,10 +123,10 @@ TEST_F(AvatarTest, FallsLandsOnceAndRestsOnTheGround) {
     const float startY = avatarPosition().y;
     step(10);
     EXPECT_LT(avatarPosition().y, startY);
-    EXPECT_EQ(avatarNode()->getParentSceneNode(), levelRoot);
+    EXPECT_EQ(ground(), "LevelRoot");
 
     ASSERT_TRUE(land());
-    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ground");
+    EXPECT_EQ(ground(), "Ground");
     EXPECT_EQ(count("EndJump"), 0);  // the landing is reported by the next control step
     step();
     EXPECT_EQ(count("EndJump"), 1);
@@ -96,7 +183,7 @@ TEST_F(AvatarTest, WalkingTurnsWithTheHeading) {
     // A yaw of 90 degrees turns local +x into world -z.
     EXPECT_LT(avatarPosition().z, -1.0f);
     EXPECT_NEAR(avatarPosition().x, 0.0f, 0.05f);
-    const Ogre::Quaternion heading = worldTransform(scene->getSceneNode("ROT1")).orientation;
+    const Ogre::Quaternion heading = worldTransform(scene().getSceneNode("ROT1")).orientation;
     EXPECT_TRUE((heading * V::UNIT_X).positionEquals(V::NEGATIVE_UNIT_Z, 1e-4f));
 }
 
@@ -116,7 +203,7 @@ TEST_F(AvatarTest, JumpStartsOneStepLaterAndEndsWithTheLanding) {
         wasInAir = wasInAir || avatar->getState() == Air;
     }
     ASSERT_TRUE(wasInAir);
-    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ground");
+    EXPECT_EQ(ground(), "Ground");
     avatar->setMove(V::ZERO);
     step(200);  // the landing does not bounce it back into the air
     EXPECT_EQ(avatar->getState(), Ground);
@@ -160,20 +247,20 @@ TEST_F(AvatarTest, BumpsAreReportedAtMostEveryHalfSecond) {
     // Before the ticks at 600, 900 and 1120 ms the avatar is put 0.05 into
     // the wall; between them it stands clear of it.
     std::vector<uint32_t> bumpTimes;
-    while (sim->getTime() < 1200) {
-        const uint32_t next = sim->getTime() + Simulation::kTickMs;
+    while (sim().getTime() < 1200) {
+        const uint32_t next = sim().getTime() + Simulation::kTickMs;
         const bool intoWall = next == 600 || next == 900 || next == 1120;
-        sim->findActor("_AVATAR")->setPosition("", V(intoWall ? 0.8f : 0.0f, 0.25f, 0));
+        sim().findActor("_AVATAR")->setPosition("", V(intoWall ? 0.8f : 0.0f, 0.25f, 0));
         const int before = count("Bump");
         tick();
-        ASSERT_EQ(sim->getTime(), next);
+        ASSERT_EQ(sim().getTime(), next);
         if (count("Bump") > before) {
             bumpTimes.push_back(next);
         }
     }
     EXPECT_EQ(bumpTimes, (std::vector<uint32_t>{600, 1120}));
     EXPECT_EQ(avatar->getLastBumpTime(), 1120u);
-    EXPECT_EQ(game.logLinesWith("Bump depth: ").size(), 2u);
+    EXPECT_EQ(logs.count("Bump depth: "), 2);
 }
 
 TEST_F(AvatarTest, OverlappingSolidsBoundTheContactsOfAStep) {
@@ -203,7 +290,7 @@ TEST_F(AvatarTest, LockedFallsAndCollidesButIgnoresMoveAndTurn) {
     avatar->setAmbientForce(V(0, 0, 20));
     step(200);
     EXPECT_EQ(avatar->getState(), Locked);  // landing does not change it
-    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ground");
+    EXPECT_EQ(ground(), "Ground");
     EXPECT_NEAR(avatarPosition().y, 0.25f, 0.05f);
     EXPECT_GT(avatarPosition().z, 0.5f);  // the ambient force still pushes
     EXPECT_NEAR(avatarPosition().x, 0.0f, 0.01f);
@@ -221,7 +308,7 @@ TEST_F(AvatarTest, FrozenLeavesTheNodeToScriptsAndTheBodyFollowsLater) {
     EXPECT_EQ(avatar->getYaw(), 0.0f);
 
     const V body = avatar->getBodyPosition();
-    sim->findActor("_AVATAR")->setPosition("", V(3, 2, 3));
+    sim().findActor("_AVATAR")->setPosition("", V(3, 2, 3));
     step(20);
     EXPECT_EQ(avatarPosition(), V(3, 2, 3));
     EXPECT_EQ(avatar->getBodyPosition(), body);
@@ -265,7 +352,7 @@ TEST_F(AvatarTest, AForceTooLargeForTheBodyResetsItWithALogLine) {
     step(300);
     EXPECT_FALSE(avatarPosition().isNaN());
     EXPECT_TRUE(worldTransform(avatarNode()).orientation.isNaN() == false);
-    EXPECT_EQ(game.logLinesWith("the body is reset").size(), 1u);
+    EXPECT_EQ(logs.count("the body is reset"), 1);
     EXPECT_EQ(avatar->getAmbientForce(), V::ZERO);
     // Back at rest where it last stood, and simulated as before.
     EXPECT_NEAR(avatarPosition().x, before.x, 0.01f);
@@ -305,15 +392,15 @@ TEST_F(AvatarTest, WalksUpARamp) {
     }
     EXPECT_GT(avatarPosition().x, 5.0f);
     EXPECT_GT(highest, 0.25f + 0.6f);
-    EXPECT_EQ(avatarNode()->getParentSceneNode()->getName(), "Ramp");
+    EXPECT_EQ(ground(), "Ramp");
 }
 
 TEST(AvatarPlatform, RidesAMovingPlatform) {
-    test::AvatarWorld world;
+    AvatarWorld world;
     CollisionGeom* platform = world.addBox("Platform", V(-2, -0.5f, -2), V(2, 0, 2), V(10, 0, 10));
     world.addAvatar(V(10, 1, 10));
     ASSERT_TRUE(world.land());
-    Ogre::SceneNode* node = world.scene->getSceneNode("Platform");
+    Ogre::SceneNode* node = world.scene().getSceneNode("Platform");
     EXPECT_EQ(world.avatarNode()->getParentSceneNode(), node);
     world.step(30);
     const V start = world.avatarPosition();
@@ -330,26 +417,14 @@ TEST(AvatarPlatform, RidesAMovingPlatform) {
     EXPECT_EQ(world.avatar->getState(), Ground);
 }
 
-// Moving geometry is an actor with a Velocity, placed by the ticks as in a level.
-Actor* addMovingBox(test::AvatarWorld& world, const std::string& name, const V& min, const V& max,
-                    const V& position, const V& velocity) {
-    test::makeBoxMesh(name + "Mesh", min, max);
-    Actor* actor = world.sim->addActor(name);
-    actor->attachTo("LevelRoot", "Keep");
-    actor->setPosition("", position);
-    actor->setCollisionGeometry(name + "Mesh", "Solid");
-    actor->setVelocity(velocity, "");
-    return actor;
-}
-
 TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
-    test::AvatarWorld world;
+    AvatarWorld world;
     world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
     world.addAvatar(V(0, 1, 0));
     ASSERT_TRUE(world.land());
     // 0.5 thick, 2 units a second along +x from x = -2 through the avatar's spot.
     Actor* wall =
-        addMovingBox(world, "Wall", V(-0.25f, 0, -3), V(0.25f, 2, 3), V(-2, 0, 0), V(2, 0, 0));
+        world.addMovingBox("Wall", V(-0.25f, 0, -3), V(0.25f, 2, 3), V(-2, 0, 0), V(2, 0, 0));
     for (int i = 0; i < 150; ++i) {  // 3 s: the wall's centre goes to x = 4
         world.tick();
     }
@@ -377,16 +452,16 @@ TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
 }
 
 TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {
-    test::AvatarWorld world;
-    Actor* shuttle = addMovingBox(world, "Shuttle", V(-2.5f, -0.4f, -2.5f), V(2.5f, 0, 2.5f),
-                                  V(0, 0, 0), V::ZERO);
+    AvatarWorld world;
+    Actor* shuttle = world.addMovingBox("Shuttle", V(-2.5f, -0.4f, -2.5f), V(2.5f, 0, 2.5f),
+                                        V(0, 0, 0), V::ZERO);
     world.addAvatar(V(0, 1, 0));
     world.tick();
     ASSERT_TRUE(world.land());
     world.step(100);
     // A railing on the shuttle, touching the avatar's side, moves with it.
     test::makeBoxMesh("RailMesh", V(-0.25f, 0, -2), V(0.25f, 1, 2));
-    Actor* rail = world.sim->addActor("Rail");
+    Actor* rail = world.sim().addActor("Rail");
     rail->attachTo("Shuttle", "Keep");
     rail->setPosition("", V(-0.49f, 0, 0));
     rail->setCollisionGeometry("RailMesh", "Solid");
@@ -398,12 +473,12 @@ TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {
     const V moved = world.avatarPosition() - start;
     EXPECT_NEAR(moved.x, 2.0f, 0.05f);  // what the shuttle moved, no more
     EXPECT_NEAR(moved.y, 0.0f, 0.02f);
-    EXPECT_EQ(world.avatarNode()->getParentSceneNode()->getName(), "Shuttle");
+    EXPECT_EQ(world.ground(), "Shuttle");
 }
 
 TEST(AvatarDrop, DropsOfOneAndTenMetresLandOnce) {
     for (float height : {1.0f, 10.0f}) {
-        test::AvatarWorld world;
+        AvatarWorld world;
         world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
         world.addAvatar(V(0, 0.25f + height, 0));
         for (int i = 0; i < 150 * 4; ++i) {
@@ -416,31 +491,31 @@ TEST(AvatarDrop, DropsOfOneAndTenMetresLandOnce) {
 }
 
 TEST(AvatarLevel, StepsWithoutLevelObjectsReportEachOnceAndDoNothing) {
-    test::AvatarWorld world;
-    world.app->getCollisionMgr()->clear();  // no "Solid"
+    AvatarWorld world;
+    world.collision.clear();  // no "Solid"
     world.step(50);
-    EXPECT_EQ(world.game.logLinesWith("no actor _AVATAR").size(), 1u);
-    EXPECT_EQ(world.game.logLinesWith("no collision space Solid").size(), 1u);
+    EXPECT_EQ(world.logs.count("no actor _AVATAR"), 1);
+    EXPECT_EQ(world.logs.count("no collision space Solid"), 1);
 
     // With the avatar but still no "Solid" and no "ROT1": nothing moves.
-    Actor* actor = world.sim->addActor("_AVATAR");
+    Actor* actor = world.sim().addActor("_AVATAR");
     actor->attachTo("LevelRoot", "Keep");
     actor->setPosition("", V(0, 5, 0));
     world.step(50);
     EXPECT_EQ(world.avatarPosition(), V(0, 5, 0));
-    EXPECT_EQ(world.game.logLinesWith("no scene node ROT1").size(), 1u);
+    EXPECT_EQ(world.logs.count("no scene node ROT1"), 1);
 
     // With ROT1 it falls freely; LevelRoot's absence after a level change
     // only keeps the avatar where it hangs.
-    world.levelRoot->createChildSceneNode("ROT1");
+    world.levelRoot()->createChildSceneNode("ROT1");
     world.step(50);
     EXPECT_LT(world.avatarPosition().y, 5.0f);
-    EXPECT_EQ(world.game.logLinesWith("no collision space Solid").size(), 1u);
+    EXPECT_EQ(world.logs.count("no collision space Solid"), 1);
 
     // A new level is reported afresh.
-    world.sim->clear();
+    world.sim().clear();
     world.step(5);
-    EXPECT_EQ(world.game.logLinesWith("no actor _AVATAR").size(), 2u);
+    EXPECT_EQ(world.logs.count("no actor _AVATAR"), 2);
 }
 
 }  // namespace

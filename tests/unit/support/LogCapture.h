@@ -8,11 +8,19 @@
 
 namespace vantor::test {
 
-// Records every line written to OGRE's default log while it exists. Make it
-// after the application (or HeadlessOgre) so it goes first.
+// Records every line written to OGRE's default log, where the engine log
+// goes, while it lives. Makes a quiet log (no file) first when the process
+// has none. Make it after the application or HeadlessOgre, whose log it
+// listens to.
 class LogCapture : public Ogre::LogListener {
 public:
-    LogCapture() : log_(Ogre::LogManager::getSingleton().getDefaultLog()) {
+    LogCapture() {
+        if (!Ogre::LogManager::getSingletonPtr()) {
+            new Ogre::LogManager();  // lives for the test process
+        }
+        Ogre::LogManager& logs = Ogre::LogManager::getSingleton();
+        log_ = logs.getDefaultLog() ? logs.getDefaultLog()
+                                    : logs.createLog("unit.log", true, false, true);
         log_->addListener(this);
     }
     ~LogCapture() override { log_->removeListener(this); }

@@ -1,4 +1,4 @@
-#include "collision/TestMeshes.h"
+#include "support/TestMeshes.h"
 
 #include <OgreHardwareBufferManager.h>
 #include <OgreMeshManager.h>

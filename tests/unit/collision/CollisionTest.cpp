@@ -1,0 +1,268 @@
+// The collision manager against real ODE: triangle data from rendering
+// meshes, spaces and geoms, ray and collision tests, and changes asked for
+// while a space is walked.
+
+#include <OgreMeshManager.h>
+#include <OgreMeshSerializer.h>
+#include <OgreResourceGroupManager.h>
+#include <OgreSceneManager.h>
+#include <OgreSceneNode.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "collision/CollisionMgr.h"
+#include "support/HeadlessOgre.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+#include "support/TestMeshes.h"
+
+namespace vantor {
+namespace {
+
+using test::SubMeshData;
+using V = Ogre::Vector3;
+
+std::vector<V> positionsOf(const CollisionMesh& mesh) {
+    std::vector<V> out;
+    for (size_t i = 0; i + 3 <= mesh.vertices().size(); i += 4) {
+        out.emplace_back(mesh.vertices()[i], mesh.vertices()[i + 1], mesh.vertices()[i + 2]);
+    }
+    return out;
+}
+
+// Boxes of half size 1 placed by scene nodes: two closer than 2 apart touch.
+class CollisionTest : public ::testing::Test {
+protected:
+    CollisionTest() { test::makeBoxMesh("box", V(-1, -1, -1), V(1, 1, 1)); }
+
+    CollisionGeom* addBox(const std::string& owner, const std::string& space, const V& position,
+                          Ogre::SceneNode* parent = nullptr) {
+        parent = parent ? parent : ogre.sceneManager()->getRootSceneNode();
+        CollisionGeom* geom = mgr.createGeom(owner, "box");
+        geom->setNode(parent->createChildSceneNode(owner, position));
+        geom->update();
+        mgr.addGeomToSpace(space, geom);
+        return geom;
+    }
+
+    CollisionResult ray(const std::string& space, const V& origin, const V& direction,
+                        float length) {
+        CollisionResult record;
+        mgr.rayTest(space, origin, direction, length, record);
+        return record;
+    }
+    std::string hitName(const CollisionResult& record) {
+        return record.hitNode ? record.hitNode->getName() : "";
+    }
+
+    test::HeadlessOgre ogre;
+    test::LogCapture logs;
+    CollisionMgr mgr;
+};
+
+TEST_F(CollisionTest, TriangleDataJoinsSharedAndOwnVerticesAndKeepsOnlyWholeValidTriangles) {
+    const std::vector<V> shared = {V(10, 0, 0), V(11, 0, 0), V(11, 1, 0), V(10, 1, 0)};
+    const std::vector<V> own = {V(0, 0, 0), V(1, 0, 0), V(0, 1, 0)};
+    test::makeMesh("mixed", shared,
+                   {SubMeshData{false, own, {0, 1, 2, 1, 2}, false},  // a trailing pair
+                    SubMeshData{true, {}, {0, 1, 2, 0, 2, 3}, false},
+                    SubMeshData{false, own, {2, 1, 0, 0, 1, 3}, true},  // 32-bit; 3 is no vertex
+                    SubMeshData{true, {}, {3, 2, 1}, false}});
+    CollisionMesh* mesh = mgr.getMesh("mixed");
+    ASSERT_NE(mesh, nullptr);
+    std::vector<V> expected = own;
+    expected.insert(expected.end(), shared.begin(), shared.end());
+    expected.insert(expected.end(), own.begin(), own.end());
+    EXPECT_EQ(positionsOf(*mesh), expected);  // the shared block once
+    // Own data at 0, the shared block at 3, the second own block at 7.
+    EXPECT_EQ(mesh->indices(),
+              (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 3, 5, 6, 9, 8, 7, 6, 5, 4}));
+    EXPECT_EQ(logs.count("mixed"), 1);  // one line for the dropped triangles
+
+    EXPECT_EQ(mgr.getMesh("missing.mesh"), nullptr);
+    EXPECT_EQ(mgr.createGeom("door", "missing.mesh"), nullptr);
+    EXPECT_EQ(mgr.findObject("door"), nullptr);
+    EXPECT_EQ(logs.count("missing.mesh"), 2);
+}
+
+TEST_F(CollisionTest, MeshesLoadFromLevelDataAndAreKeptUntilClear) {
+    test::TempDir dir;
+    {
+        Ogre::MeshPtr box = test::makeBoxMesh("source", V(-1, -1, -1), V(1, 1, 1));
+        Ogre::MeshSerializer().exportMesh(box.get(), dir.file("crate.mesh"));
+        Ogre::MeshManager::getSingleton().remove(box);
+    }
+    auto& groups = Ogre::ResourceGroupManager::getSingleton();
+    groups.addResourceLocation(dir.path().string(), "FileSystem", "LevelData");
+    groups.initialiseResourceGroup("LevelData");
+    CollisionMesh* crate = mgr.getMesh("crate.mesh");
+    ASSERT_NE(crate, nullptr);
+    EXPECT_EQ(crate->indexCount(), 36);
+
+    CollisionMesh* first = mgr.getMesh("box");
+    CollisionGeom* a = mgr.createGeom("a", "box");
+    EXPECT_EQ(mgr.createGeom("a", "crate.mesh"), a);  // get-or-create
+    EXPECT_EQ(dGeomTriMeshGetTriMeshDataID(a->geom()), first->data());
+    std::vector<V> moved;
+    for (int i = 0; i < 8; ++i) {
+        moved.emplace_back((i & 1) ? 5 : 4, (i & 2) ? 5 : 4, (i & 4) ? 5 : 4);
+    }
+    test::rewriteSharedPositions(*Ogre::MeshManager::getSingleton().getByName("box"), moved);
+    EXPECT_EQ(mgr.getMesh("box"), first);  // not read again while kept
+    mgr.clear();
+    EXPECT_EQ(mgr.getGeom("a"), nullptr);
+    EXPECT_EQ(positionsOf(*mgr.getMesh("box"))[0], V(4, 4, 4));
+    mgr.clear();
+    groups.destroyResourceGroup("LevelData");
+}
+
+TEST_F(CollisionTest, SpacesAreGetOrCreateUnderExistingParentsAndWinNameLookups) {
+    CollisionSpace* outer = mgr.createSpace("Outer", "");
+    CollisionSpace* inner = mgr.createSpace("Inner", "Outer");
+    EXPECT_EQ(mgr.createSpace("Inner", ""), inner);
+    EXPECT_EQ(dGeomGetSpace(reinterpret_cast<dGeomID>(inner->space())), outer->space());
+    EXPECT_EQ(mgr.createSpace("Child", "Nowhere"), nullptr);
+    EXPECT_EQ(logs.count("Nowhere"), 1);
+    CollisionGeom* outerGeom = mgr.createGeom("Outer", "box");
+    EXPECT_EQ(mgr.findObject("Outer"), reinterpret_cast<dGeomID>(outer->space()));
+    EXPECT_NE(mgr.findObject("Outer"), outerGeom->geom());
+}
+
+TEST_F(CollisionTest, AGeomFollowsItsNodesWorldTransform) {
+    Ogre::SceneNode* parent = ogre.sceneManager()->getRootSceneNode()->createChildSceneNode(
+        "parent", V(10, 0, 0), Ogre::Quaternion(Ogre::Degree(90), V::UNIT_Y));
+    CollisionGeom* geom = addBox("door", "", V(0, 0, -2), parent);
+    const dReal* p = dGeomGetPosition(geom->geom());
+    EXPECT_TRUE(V(float(p[0]), float(p[1]), float(p[2])).positionEquals(V(8, 0, 0), 1e-5f));
+    CollisionGeom* loose = mgr.createGeom("loose", "box");
+    loose->update();
+    EXPECT_EQ(logs.count("ERROR. Update called on geom with no scenenode associated"), 1);
+}
+
+TEST_F(CollisionTest, RaysReportTheNearestHitWhateverTheOrderAndOnlyWithinTheirLength) {
+    mgr.createSpace("Solid", "");
+    addBox("b", "Solid", V(0, 0, 5));  // inserted first: ODE may meet it first
+    addBox("a", "Solid", V(0, 0, 0));
+    const CollisionResult forward = ray("Solid", V(0.3f, 0.2f, -10), V(0, 0, 3), 100);
+    EXPECT_EQ(hitName(forward), "a");
+    EXPECT_TRUE(forward.point.positionEquals(V(0.3f, 0.2f, -1), 1e-4f)) << forward.point;
+    const CollisionResult backward = ray("Solid", V(0.3f, 0.2f, 20), V(0, 0, -1), 100);
+    EXPECT_EQ(hitName(backward), "b");
+    EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, -10), V(0, 0, 1), 8.5f)), "");
+    EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, -10), V(0, 0, 1), 9.5f)), "a");
+    // Misses keep the record's node and report no point.
+    CollisionResult record;
+    record.hitNode = ogre.sceneManager()->getRootSceneNode();
+    mgr.rayTest("Unknown", V(0.3f, 0.2f, -10), V(0, 0, 1), 100, record);
+    EXPECT_EQ(record.point, V::ZERO);
+    EXPECT_EQ(record.hitNode, ogre.sceneManager()->getRootSceneNode());
+    EXPECT_EQ(hitName(ray("Solid", V(5, 0.2f, -10), V(0, 0, 1), 100)), "");
+    EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, -10), V::ZERO, 100)), "");
+}
+
+TEST_F(CollisionTest, ARayThroughMoreSurfacesThanItsContactBufferFindsTheNearest) {
+    // 40 stacked quads in one mesh, more than the buffer of 20 contacts.
+    SubMeshData layers;
+    for (int i = 0; i < 40; ++i) {
+        const float y = float(i);
+        const uint32_t base = uint32_t(layers.vertices.size());
+        layers.vertices.insert(layers.vertices.end(),
+                               {V(-1, y, -1), V(1, y, -1), V(1, y, 1), V(-1, y, 1)});
+        layers.indices.insert(layers.indices.end(),
+                              {base, base + 2, base + 1, base, base + 3, base + 2});
+    }
+    test::makeMesh("layers", {}, {layers});
+    mgr.createSpace("Solid", "");
+    CollisionGeom* geom = mgr.createGeom("stack", "layers");
+    geom->setNode(ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("stack"));
+    geom->update();
+    mgr.addGeomToSpace("Solid", geom);
+    for (const auto& [from, dy, y] :
+         {std::tuple{100.0f, -1.0f, 39.0f}, {-50.0f, 1.0f, 0.0f}, {20.5f, -1.0f, 20.0f}}) {
+        const CollisionResult hit = ray("Solid", V(0.25f, from, 0.5f), V(0, dy, 0), 200);
+        EXPECT_TRUE(hit.point.positionEquals(V(0.25f, y, 0.5f), 1e-4f)) << from << hit.point;
+    }
+}
+
+TEST_F(CollisionTest, CollisionTestsReportTheMembersOfTheSecondSide) {
+    mgr.createSpace("Trigger", "");
+    mgr.createSpace("Inner", "Trigger");
+    addBox("door", "", V(0, 0, 0));
+    addBox("lamp", "Trigger", V(1.5f, 0, 0));
+    addBox("bell", "Trigger", V(-1.5f, 0, 0));
+    addBox("far", "Trigger", V(10, 0, 0));
+    const std::string list = mgr.collisionTest("door", "Trigger", true);
+    EXPECT_TRUE(list == "'lamp', 'bell'" || list == "'bell', 'lamp'") << list;
+    const std::string single = mgr.collisionTest("door", "Trigger", false);
+    EXPECT_EQ(list.substr(list.size() - single.size() - 2), "'" + single + "'");  // the last
+    EXPECT_EQ(mgr.collisionTest("far", "Trigger", false), "");
+    EXPECT_EQ(mgr.collisionTest("door", "Nowhere", false), "");
+
+    // A space against itself names one member per touching pair; a pair
+    // found through a sub-space names the other geom.
+    mgr.createSpace("Room", "");
+    addBox("x", "Room", V(20, 0, 0));
+    addBox("y", "Room", V(21.5f, 0, 0));
+    const std::string room = mgr.collisionTest("Room", "Room", true);
+    EXPECT_TRUE(room == "'x'" || room == "'y'") << room;
+    addBox("deep", "Inner", V(0, 30, 0));
+    addBox("probe", "", V(0, 31.5f, 0));
+    EXPECT_EQ(mgr.collisionTest("probe", "Trigger", false), "probe");
+    EXPECT_EQ(hitName(ray("Trigger", V(0, 40, 0), V(0, -1, 0), 100)), "deep");
+
+    // Moved to another space, removed, or without a node: not reported.
+    mgr.addGeomToSpace("Room", mgr.getGeom("lamp"));
+    mgr.removeGeom("bell");
+    mgr.addGeomToSpace("Trigger", mgr.createGeom("ghost", "box"));
+    EXPECT_EQ(mgr.collisionTest("door", "Trigger", true), "");
+}
+
+// What a script run inside a walk of "Solid" asks of the manager (a bump
+// handler removing an actor, adding geometry, making a space, moving a
+// node): ODE would end the process on each. They wait for the walk's end;
+// a clear is refused.
+TEST_F(CollisionTest, ChangesAskedForDuringAWalkWaitForItsEnd) {
+    mgr.createSpace("Solid", "");
+    addBox("a", "Solid", V(0, 0, 0));
+    addBox("b", "Solid", V(1.5f, 0, 0));
+    addBox("c", "Solid", V(-1.5f, 0, 0));
+    CollisionGeom* probe = addBox("probe", "", V(0, 0, 0));  // touches all three
+    struct Walk {
+        CollisionMgr& mgr;
+        Ogre::SceneManager* scene;
+        int calls = 0;
+        int nodeless = 0;
+    } walk{mgr, ogre.sceneManager()};
+    mgr.collide(probe->geom(), reinterpret_cast<dGeomID>(mgr.getSpace("Solid")->space()), &walk,
+                [](void* data, dGeomID o1, dGeomID o2) {
+                    auto& w = *static_cast<Walk*>(data);
+                    w.nodeless += dGeomGetData(o1) && dGeomGetData(o2) ? 0 : 1;
+                    if (w.calls++ > 0) {
+                        return;
+                    }
+                    w.mgr.removeGeom("b");
+                    w.scene->destroySceneNode("b");
+                    CollisionGeom* d = w.mgr.createGeom("d", "box");
+                    d->setNode(w.scene->getRootSceneNode()->createChildSceneNode("d", V(20, 0, 0)));
+                    d->update();
+                    w.mgr.addGeomToSpace("Solid", d);
+                    w.mgr.createSpace("Inner", "Solid");
+                    w.scene->getSceneNode("c")->setPosition(0, 10, 0);
+                    w.mgr.getGeom("c")->update();
+                    w.mgr.clear();
+                });
+    EXPECT_FALSE(mgr.isWalking());
+    EXPECT_GE(walk.calls, 2);
+    EXPECT_EQ(walk.nodeless, 0);  // the removed geom took part no more
+    EXPECT_EQ(mgr.getGeom("b"), nullptr);
+    EXPECT_EQ(hitName(ray("Solid", V(-2.3f, 20, 0), V(0, -1, 0), 40)), "");
+    EXPECT_EQ(ray("Solid", V(0, 20, 0), V(0, -1, 0), 40).point, V(0, 11, 0));
+    EXPECT_EQ(hitName(ray("Solid", V(20, 20, 0), V(0, -1, 0), 40)), "d");
+    EXPECT_NE(mgr.getSpace("Inner"), nullptr);
+    EXPECT_EQ(logs.count("cannot be cleared while a collision test runs"), 1);
+    EXPECT_NE(mgr.getGeom("a"), nullptr);
+}
+
+}  // namespace
+}  // namespace vantor

@@ -1,0 +1,239 @@
+// The simulation on its links, without an application: the fixed step against
+// the application clock, the message queue, the registries, collision
+// callbacks and the level reset.
+
+#include <OgreMaterialManager.h>
+#include <OgreMeshManager.h>
+#include <OgreSceneNode.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "overlay/OverlayMgr.h"
+#include "support/TestMeshes.h"
+#include "support/TestWorld.h"
+#include "world/Actor.h"
+
+namespace vantor {
+namespace {
+
+using Ogre::Vector3;
+using Ticks = std::vector<uint32_t>;
+
+ActorMessage message(const std::string& actor, uint32_t time, ActorMessageType type,
+                     const std::string& word1 = "", const Vector3& vector = Vector3::ZERO) {
+    ActorMessage m;
+    m.actorName = actor;
+    m.time = time;
+    m.type = static_cast<int32_t>(type);
+    m.word1 = word1;
+    m.vector = vector;
+    return m;
+}
+
+class SimulationTest : public ::testing::Test {
+protected:
+    test::TestWorld world;
+    Simulation& sim = world.sim();
+};
+
+TEST_F(SimulationTest, FramesRunTwentyMillisecondTicksUntilPastTheClock) {
+    EXPECT_EQ(world.advance(59), (Ticks{20, 40, 60}));
+    EXPECT_EQ(world.advance(0), Ticks{});  // ahead of the clock: wait
+    EXPECT_EQ(world.advance(1), Ticks{80});
+    // The game states' gate stops a frame's stepping.
+    sim.setTickGate([] { return false; });
+    EXPECT_EQ(world.advance(100), Ticks{});
+    sim.setTickGate(nullptr);
+    EXPECT_EQ(world.advance(0).size(), 5u);
+}
+
+TEST_F(SimulationTest, AFrameRunsAtMostItsBoundOfTicksAndSaysSoOncePerFall) {
+    world.clock.advance(30000);  // 1501 ticks to catch up
+    for (int frame = 0; frame < 3; ++frame) {
+        EXPECT_EQ(world.advance(0).size(), size_t(Simulation::kMaxTicksPerFrame));
+    }
+    EXPECT_EQ(world.advance(0).size(), 1u);
+    EXPECT_EQ(sim.getTime(), 30020u);
+    EXPECT_EQ(world.logs.count("falls behind"), 1);
+    world.advance(30000);
+    EXPECT_EQ(world.logs.count("falls behind"), 2);
+}
+
+TEST_F(SimulationTest, MessagesArriveInTheFirstTickAtOrAfterTheirTimeInInsertionOrder) {
+    world.addActor("door");
+    world.run("order = ''");
+    for (const auto& [time, mark] : {std::pair{41u, "A"}, {30u, "B"}, {60u, "C"}, {40u, "D"}}) {
+        sim.addActorMessage(message("door", time, ActorMessageType::Script,
+                                    std::string("order = order .. '") + mark + "'"));
+    }
+    sim.addActorMessage(message("door", kNeverDue, ActorMessageType::Script, "order = 'never'"));
+    EXPECT_EQ(world.advance(39), (Ticks{20, 40}));
+    EXPECT_EQ(world.text("order"), "BD");
+    world.advance(20);
+    EXPECT_EQ(world.text("order"), "BDAC");
+    ASSERT_EQ(sim.getMessages().size(), 1u);
+    // A level load delivers what is due at 0 before the first frame.
+    sim.addActorMessage(message("door", 0, ActorMessageType::Script, "order = 'zero'"));
+    sim.processMessages();
+    EXPECT_EQ(world.text("order"), "zero");
+}
+
+TEST_F(SimulationTest, ScriptsAddingMessagesDuringDeliveryAreServedAndRunawayOnesCut) {
+    world.addActor("door");
+    // A Script message queues a due one: it arrives in the same tick.
+    world.run("log = ''");
+    sim.addActorMessage(
+        message("door", 20, ActorMessageType::Script,
+                "log = log .. 'first' Post('door', 0, 7, [[log = log .. ' next']])"));
+    EXPECT_EQ(world.advance(19), Ticks{20});
+    EXPECT_EQ(world.text("log"), "first next");
+    EXPECT_TRUE(sim.getMessages().empty());
+    // One that queues itself again for ever is cut off at the bound per tick.
+    world.run("count = 0 function again() count = count + 1 Post('door', 0, 7, 'again()') end");
+    sim.addActorMessage(message("door", 0, ActorMessageType::Script, "again()"));
+    EXPECT_EQ(world.advance(20), Ticks{40});
+    EXPECT_EQ(world.number("count"), Simulation::kMaxScriptMessagesPerTick);
+    EXPECT_EQ(world.logs.count("Too many Script messages"), 1);
+    EXPECT_EQ(sim.getMessages().size(), 1u);  // the next one waits
+}
+
+TEST_F(SimulationTest, MessagesForMissingActorsOrOfUnknownTypesAreDroppedWithALine) {
+    world.addActor("door");
+    sim.addActorMessage(message("ghost", 0, ActorMessageType::Position, "SetLocal"));
+    for (int32_t type : {12, -1}) {
+        ActorMessage m = message("door", 0, ActorMessageType::Position, "SetLocal", {9, 9, 9});
+        m.type = type;
+        sim.addActorMessage(m);
+    }
+    sim.processMessages();
+    EXPECT_EQ(world.logs.count("Error: Actormessage with invalid actor! (ghost)"), 1);
+    EXPECT_EQ(world.logs.count("Error. Unknown ActorMessageType: 12"), 1);
+    EXPECT_EQ(world.logs.count("Error. Unknown ActorMessageType: -1"), 1);
+    EXPECT_EQ(sim.findActor("door")->getNode()->getPosition(), Vector3::ZERO);
+    EXPECT_TRUE(sim.getMessages().empty());
+}
+
+TEST_F(SimulationTest, RegistriesRefuseDuplicatesAndActorsUpdateInNameOrder) {
+    Actor* first = sim.addActor("b");
+    EXPECT_EQ(sim.addActor("b"), nullptr);
+    EXPECT_EQ(world.logs.count("ERROR. Duplicate Actor name: b"), 1);
+    EXPECT_EQ(sim.findActor("b"), first);
+    EXPECT_NE(sim.createSpline("path"), nullptr);
+    EXPECT_EQ(sim.createSpline("path"), nullptr);
+    EXPECT_EQ(world.logs.count("ERROR. Duplicate Spline name: path"), 1);
+
+    // Both temporary materials run out in one update and their meshes are
+    // gone by then, so each rebuild logs: the lines show the order.
+    sim.addActor("a");
+    auto& meshes = Ogre::MeshManager::getSingleton();
+    Ogre::MaterialManager::getSingleton().create("Flash", "General");
+    for (const char* name : {"b", "a"}) {
+        const std::string mesh = std::string(name) + ".mesh";
+        meshes.createPlane(mesh, "General", Ogre::Plane(Vector3::UNIT_Z, 0), 1, 1);
+        sim.addActorMessage(message(name, 0, ActorMessageType::Attach, "LevelRoot"));
+        sim.addActorMessage(message(name, 0, ActorMessageType::Entity, mesh));
+        ActorMessage flash = message(name, 0, ActorMessageType::Material, "Flash");
+        flash.number = 0.1f;
+        sim.addActorMessage(flash);
+    }
+    sim.processMessages();
+    meshes.remove("a.mesh");
+    meshes.remove("b.mesh");
+    world.logs.lines.clear();
+    sim.processMessages();
+    EXPECT_EQ(world.logs.lines,
+              (std::vector<std::string>{"Error: Actor::setEntity(a): no mesh named a.mesh",
+                                        "Error: Actor::setEntity(b): no mesh named b.mesh"}));
+}
+
+TEST_F(SimulationTest, SplinesPassThroughTheirPointsAndHoldTheirEnds) {
+    sim.createSpline("path");
+    EXPECT_EQ(sim.interpolateSpline("path", 0.5f), Vector3::ZERO);  // no point yet
+    for (const Vector3& p : {Vector3(0, 0, 0), Vector3(10, 0, 0), Vector3(10, 10, 0)}) {
+        sim.addSplinePoint("path", p);
+    }
+    EXPECT_EQ(sim.interpolateSpline("path", 0.5f), Vector3(10, 0, 0));
+    const Vector3 quarter = sim.interpolateSpline("path", 0.25f);
+    EXPECT_GT(quarter.x, 4.0f);  // bent through the points, not along the chords
+    EXPECT_LT(quarter.y, 0.0f);
+    EXPECT_EQ(sim.interpolateSpline("path", 7.0f), Vector3(10, 10, 0));
+    EXPECT_EQ(sim.interpolateSpline("path", std::nanf("")), Vector3::ZERO);
+    EXPECT_EQ(sim.interpolateSpline("other", 0.5f), Vector3::ZERO);
+}
+
+TEST_F(SimulationTest, CallbacksRunEachTickWhileTouchingWithNamesIntact) {
+    // A trigger under a node whose name could break out of a Lua string, and
+    // a wall crossing it.
+    const std::string odd = "it's \\ a ') os.exit() --\nname";
+    test::makeBoxMesh("box.mesh", Vector3(-1, -1, -1), Vector3(1, 1, 1));
+    world.collision.createSpace("Trigger", "");
+    world.addActor(odd)->setCollisionGeometry("box.mesh", "Trigger");
+    Actor* wall = world.addActor("wall", Vector3(1.5f, 0, 0));
+    wall->setCollisionGeometry("box.mesh", "Movers");
+    world.run("ones = 0 function One(name) one = name ones = ones + 1 end");
+    world.run("function All(names) all = names[1] count = table.getn(names) end");
+    sim.registerCollisionCallback("wall", "Trigger", "One", false);
+    sim.registerCollisionCallback("wall", "Trigger", "All", true);
+
+    world.advance(39);
+    EXPECT_EQ(world.number("ones"), 2);
+    EXPECT_EQ(world.text("one"), odd);
+    EXPECT_EQ(world.text("all"), odd);
+    EXPECT_EQ(world.number("count"), 1);
+    wall->setPosition("", Vector3(10, 0, 0));  // clear of the trigger
+    world.advance(20);
+    EXPECT_EQ(world.number("ones"), 2);
+    EXPECT_EQ(world.logs.count("Scripting error"), 0);
+}
+
+TEST_F(SimulationTest, GeometryBelowAMovingParentIsWhereTheParentIsNow) {
+    // A lift carrying a flag; no frame is drawn between the ticks, so OGRE's
+    // cached world transforms lag. "Flag" updates before "Lift" by name.
+    test::makeBoxMesh("flag.mesh", Vector3(-0.5f, 0, -0.5f), Vector3(0.5f, 1, 0.5f));
+    world.collision.createSpace("Flags", "");
+    Actor* lift = world.addActor("Lift");
+    Actor* flag = sim.addActor("Flag");
+    flag->attachTo("Lift", "");
+    flag->setCollisionGeometry("flag.mesh", "Flags");
+    lift->setVelocity(Vector3(0, 50, 0), "");  // 1 unit up per tick
+    auto topOfFlag = [&] {
+        CollisionResult hit;
+        world.collision.rayTest("Flags", Vector3(0, 100, 0), Vector3(0, -1, 0), 200, hit);
+        return hit.point.y;
+    };
+    world.advance(99);
+    EXPECT_NEAR(topOfFlag(), 6.0f, 1e-4f);
+    lift->setVelocity(Vector3::ZERO, "");
+    lift->setPosition("", Vector3(0, 20, 0));  // a script moves it between ticks
+    world.advance(20);
+    EXPECT_NEAR(topOfFlag(), 21.0f, 1e-4f);
+}
+
+TEST_F(SimulationTest, ClearEmptiesTheLevelInItsOrderOfLines) {
+    world.addActor("door");
+    sim.addActorMessage(message("door", 500, ActorMessageType::Attach, "LevelRoot"));
+    sim.createSpline("path");
+    sim.registerCollisionCallback("door", "Trigger", "OnTouch", true);
+    sim.getOverlayMgr()->createPanel("hello", 10, 10);
+    world.advance(40);
+    world.logs.lines.clear();
+    sim.clear();
+    EXPECT_TRUE(sim.getActors().empty() && sim.getMessages().empty());
+    EXPECT_TRUE(sim.getSplines().empty() && sim.getCollisionCallbacks().empty());
+    EXPECT_EQ(sim.getTime(), 0u);
+    EXPECT_EQ(sim.getOverlayMgr()->getPanelCount(), 0u);
+    EXPECT_FALSE(world.scene().hasSceneNode("door"));
+    std::vector<std::string> steps;
+    for (const std::string& line : world.logs.lines) {
+        if (line.rfind("delete ", 0) == 0 || line == "Remove overlays") {
+            steps.push_back(line);
+        }
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"Remove overlays", "delete _overlays",
+                                               "delete ActorList", "delete _messages",
+                                               "delete _splines", "delete _collisionCallbacks"}));
+}
+
+}  // namespace
+}  // namespace vantor
