@@ -36,6 +36,29 @@ DEFAULT_SETUP = {
 }
 
 
+# The start of most test levels: the level root and an actor whose timed
+# Script messages (type 7) run the test's Lua at given simulation times.
+LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+SCRIPT = 7
+
+# The teardown's log lines, in order.
+TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
+            "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]
+
+
+def at(time, code):
+    """Lua for a level: run code at simulation time (ms) through the timer actor."""
+    return "AddActorMessage('timer', %d, %d, [[%s]], '', 0, 0, 0, 0)\n" % (time, SCRIPT, code)
+
+
+def results_level(calls, start="CreateSceneNode('', 'LevelRoot')\n"):
+    """A level that writes each Lua expression's value to bin/results.txt, one
+    a line, and ends the game."""
+    lines = [start + "local out = io.open('results.txt', 'w')"]
+    lines += ["out:write(tostring(%s), '\\n')" % call for call in calls]
+    return "\n".join(lines + ["out:close()", "ShutDown()"]) + "\n"
+
+
 # --- the X server of the test run ------------------------------------------
 
 def start_xvfb(state_file):

@@ -4,10 +4,7 @@ import os
 import signal
 
 import harness
-from harness import Game, assert_in_order
-
-TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
-            "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]
+from harness import TEARDOWN, Game, assert_in_order
 
 LEVEL = "CreateSceneNode('', 'LevelRoot')\nLogText('level ran')\n"
 

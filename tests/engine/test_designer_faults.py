@@ -3,19 +3,11 @@ level or folder that showed it."""
 import os
 import shutil
 import tempfile
-import time
 
 import harness
-from harness import Game
-
-LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+from harness import LEVEL_START, Game, at
 # Lines of an Ogre.log a finished run left behind.
 OLD_LOG = "00:00:00: 0 LoadLevel(start.lua) end at: 3\n00:00:00: 0 stale\n"
-
-
-def at(time, code):
-    """A timed Script message on the level's timer actor."""
-    return "AddActorMessage('timer', %d, 7, [[%s]], '', 0, 0, 0, 0)\n" % (time, code)
 
 
 def test_files_an_earlier_run_left_in_the_game_folder_reach_no_test():
@@ -46,24 +38,6 @@ def test_files_an_earlier_run_left_in_the_game_folder_reach_no_test():
             assert game.wait() == 0
     finally:
         shutil.rmtree(played, ignore_errors=True)
-
-
-def test_a_level_that_allows_editing_starts_in_the_play_state():
-    # KeyReleased reaches the level only in the play state.
-    level = LEVEL_START + (
-        "CreateSceneNode('LevelRoot', '_AVATAR')\n"
-        "CreateSceneNode('LevelRoot', '_FollowCamera1')\n"
-        "Level = { editstateallowed = '1' }\n"
-        "function KeyPressed(code) LogText('pressed ' .. code) end\n"
-        "function KeyReleased(code) LogText('released ' .. code) end\n")
-    with Game(levels={"start.lua": level}) as game:
-        game.start()
-        game.wait_for_log("LoadLevel(start.lua) end at: ")
-        game.xdotool("windowfocus", "--sync", game.window())
-        time.sleep(0.5)
-        game.xdotool("key", "w")
-        game.wait_for_log("pressed 17")
-        game.wait_for_log("released 17", 5)
 
 
 def test_a_loop_that_queues_its_next_round_first_outlives_an_error():

@@ -1,6 +1,6 @@
-"""GetUrl against servers that fail: the file it was to replace survives, every
-failure has its log line, nothing is unbounded, and a quit signal ends a
-download in progress."""
+"""GetUrl in the running engine: a complete download replaces its file, a
+failure keeps the old one and has its log line naming the cause, nothing is
+unbounded, and a quit signal ends a download in progress."""
 import os
 import signal
 import time
@@ -12,13 +12,6 @@ from harness import Game
 OLD = "the old news\n"
 
 
-def level(calls):
-    """Writes each call's result to results.txt, one per line, then ends."""
-    lines = ["CreateSceneNode('', 'LevelRoot')", "local out = io.open('results.txt', 'w')"]
-    lines += ["out:write(tostring(%s), '\\n')" % call for call in calls]
-    return "\n".join(lines + ["out:close()", "ShutDown()"]) + "\n"
-
-
 def test_failed_downloads_keep_the_old_file_and_say_why():
     cases = [  # (download base, path, the cause the log line names)
         ("http", "close", "Empty reply"),
@@ -27,6 +20,7 @@ def test_failed_downloads_keep_the_old_file_and_say_why():
         ("refused", "body/10", "Couldn't connect"),
         ("http", "a b", "blank or control character"),
         ("http", "a\\tb", "blank or control character"),
+        ("http", "cut/500000/1000", "transfer closed"),
     ]
     with LocalServer() as gone:
         pass  # nothing listens on its port any more
@@ -56,15 +50,21 @@ def test_failed_downloads_keep_the_old_file_and_say_why():
         assert not [name for name in os.listdir(game.bin) if name.startswith(".")]
 
 
-def test_a_complete_download_replaces_the_file():
+def test_complete_downloads_replace_the_file_whatever_the_status():
     with LocalServer() as server, Game() as game:
         game.write_setup(dict(harness.DEFAULT_SETUP, downloadurl=server.base))
         game.write("bin/news.bin", OLD)
-        game.write("Resource/LevelData/start.lua", level(["GetUrl('body/3000017', 'news.bin')"]))
+        game.write("Resource/LevelData/start.lua", harness.results_level([
+            "GetUrl('body/3000017', 'news.bin')", "GetUrl('missing', 'missing.html')",
+            "GetUrl('agent', 'agent.txt')", "GetUrl('redirect', 'moved.bin')"]))
         assert game.run() == 0
-        assert game.read("bin/results.txt").split() == ["1"]
+        assert game.read("bin/results.txt").split() == ["1"] * 4
         with open(game.path("bin/news.bin"), "rb") as news:
             assert news.read() == pattern(3000017)
+        assert game.read("bin/missing.html") == "<html>no such page</html>"
+        assert game.read("bin/agent.txt") == "Vantor"
+        with open(game.path("bin/moved.bin"), "rb") as moved:
+            assert moved.read() == pattern(10)
         assert not game.log_with("Error: GetUrl")
 
 

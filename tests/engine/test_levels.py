@@ -1,18 +1,7 @@
-"""Levels: scene building and screenshots, deferred level requests, the clocks,
-timed actor messages and what a level load clears."""
+"""Levels: scene building and screenshots, deferred level requests, the clocks
+and what a level load clears."""
 import harness
-from harness import Game, assert_in_order, read_png
-
-SCRIPT = 7  # actor message type that runs Lua text
-VELOCITY = 5
-
-
-def at(time, code):
-    """A timed Script message on the level's timer actor."""
-    return "AddActorMessage('timer', %d, %d, [[%s]], '', 0, 0, 0, 0)\n" % (time, SCRIPT, code)
-
-
-LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+from harness import LEVEL_START, Game, assert_in_order, at, read_png
 
 
 def test_scene_with_fog_sky_and_compositor_renders():
@@ -73,15 +62,6 @@ def test_only_the_last_level_request_of_a_frame_is_loaded_once():
         assert int(start.rsplit(" ", 1)[1]) < 100, start
 
 
-def test_empty_level_request_changes_nothing():
-    level = LEVEL_START + at(100, "coreLoadLevel('')") + \
-        at(300, "LogText('still here') ShutDown()")
-    with Game(levels={"start.lua": level}) as game:
-        assert game.run() == 0
-        assert len(game.log_with("LoadLevel(start.lua) start at: ")) == 1
-        assert game.log_with("still here")
-
-
 def test_fast_forward_moves_both_clocks_and_delivers_messages_between():
     level = LEVEL_START + \
         at(100, "before = GetTick() FastForward(5000) "
@@ -110,26 +90,6 @@ def test_log_lines_carry_the_simulation_time_while_it_exists():
         handler = [l for l in log if l.endswith("delete handler")][0]
         assert handler.split()[0].isdigit(), handler
         assert "delete sound" in log and "delete ogre" in log
-
-
-def test_door_actor_moves_on_a_timed_velocity_and_stops():
-    level = LEVEL_START + """
-AddActor('door')
-AddActorMessage('door', 0, 0, 'LevelRoot', '', 0, 0, 0, 0)
-AddActorMessage('door', 0, 3, 'Prefab_Cube', '', 0, 0, 0, 0)
-AddActorMessage('door', 200, %d, '', '', 10, 0, 0, 0)
-AddActorMessage('door', 1200, %d, '', '', 0, 0, 0, 0)
-""" % (VELOCITY, VELOCITY) + \
-        at(700, "local x = GetPosition('door') local f = io.open('mid.txt', 'w') "
-                 "f:write(x) f:close()") + \
-        at(2000, "local x, y, z = GetPosition('door') local f = io.open('end.txt', 'w') "
-                 "f:write(x, ' ', y, ' ', z) f:close() ShutDown()")
-    with Game(levels={"start.lua": level}) as game:
-        assert game.run() == 0
-        mid = float(game.read("bin/mid.txt"))
-        assert 4.5 < mid < 5.5, mid
-        x, y, z = (float(v) for v in game.read("bin/end.txt").split())
-        assert abs(x - 10) < 0.05 and y == 0 and z == 0, (x, y, z)
 
 
 def test_level_load_clears_the_world_and_restarts_time():

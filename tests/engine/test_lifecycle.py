@@ -1,12 +1,8 @@
 """Start-up, shutdown, restart and the ways a run can end."""
-import os
 import signal
 
 import harness
-from harness import Game, assert_in_order
-
-TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
-            "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]
+from harness import TEARDOWN, Game, assert_in_order
 
 QUIT_LEVEL = "CreateSceneNode('', 'LevelRoot')\nLogText('level ran')\nShutDown()\n"
 
@@ -17,13 +13,8 @@ def test_start_and_clean_shutdown_log_every_step_in_order():
         log = game.log()
         assert_in_order(log, ["AC connected: ", "LoadLevel(start.lua) start at: ", "level ran",
                               "LoadLevel(start.lua) end at: "] + TEARDOWN)
-        start = game.log_with("LoadLevel(start.lua) start at: ")[0]
-        assert int(start.rsplit(" ", 1)[1]) < 100, start
         power = game.log_with("AC connected: ")[0]
         assert power in ("AC connected: true", "AC connected: false"), power
-        # No time prefix before the simulation exists or after it is gone.
-        for line in ["delete sound", "delete collisionMgr", "delete camera", "delete ogre"]:
-            assert line in log, line
 
 
 def test_restart_builds_a_second_application_and_keeps_the_log():
@@ -42,21 +33,15 @@ def test_restart_builds_a_second_application_and_keeps_the_log():
         assert len(game.log_with("~GameApp()")) == 2
 
 
-def test_closing_the_window_ends_the_process():
-    with Game(levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\n"}) as game:
-        game.start()
-        game.wait_for_log("LoadLevel(start.lua) end at: ")
-        game.close_window()
-        assert game.wait(30) == 0
-        assert_in_order(game.log(), TEARDOWN)
-
-
-def test_sigterm_and_sigint_end_with_full_teardown():
-    for number in (signal.SIGTERM, signal.SIGINT):
+def test_the_window_sigterm_and_sigint_end_the_run_with_full_teardown():
+    for how in ("window", signal.SIGTERM, signal.SIGINT):
         with Game(levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\n"}) as game:
             game.start()
             game.wait_for_log("LoadLevel(start.lua) end at: ")
-            game.signal(number)
+            if how == "window":
+                game.close_window()
+            else:
+                game.signal(how)
             assert game.wait(30) == 0
             assert_in_order(game.log(), TEARDOWN)
 
@@ -72,33 +57,10 @@ def test_a_quit_signal_cuts_a_long_frame_sleep_short():
         assert_in_order(game.log(), TEARDOWN)
 
 
-def test_broken_level_logs_a_scripting_error_and_keeps_running():
-    with Game(levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\nthis is broken\n"}) as game:
-        game.start()
-        game.wait_for_log("LoadLevel(start.lua) end at: ")
-        assert_in_order(game.log(), ["Scripting error", "start.lua"])
-        assert game.proc.poll() is None, "engine died on a script error"
-        game.signal(signal.SIGTERM)
-        assert game.wait(30) == 0
-
-
-def test_missing_setup_still_starts_with_zero_values():
-    with Game() as game:
-        os.remove(game.path("Resource/setup.lua"))
-        game.start()
-        game.wait_for_log("LoadLevel() end at: ")
-        assert game.log_with("Error while opening setup table!")
-        assert game.log_with("not usable; opening 800x600")
-        game.signal(signal.SIGTERM)
-        assert game.wait(30) == 0
-
-
 def test_stencil_shadows_render():
-    level = ("CreateSceneNode('', 'LevelRoot')\nCreateSceneNode('LevelRoot', 'Box')\n"
-             "CreateEntity('BoxMesh', 'Prefab_Cube')\nAttachObject('Box', 'BoxMesh')\n"
-             "AddActor('timer')\n"
-             "AddActorMessage('timer', 500, 7, 'LogText(\\'shadowed frames\\') ShutDown()', "
-             "'', 0, 0, 0, 0)\n")
+    level = (harness.LEVEL_START + "CreateSceneNode('LevelRoot', 'Box')\n"
+             "CreateEntity('BoxMesh', 'Prefab_Cube')\nAttachObject('Box', 'BoxMesh')\n" +
+             harness.at(500, "LogText('shadowed frames') ShutDown()"))
     with Game(setup={"shadows": 1, "shadowdistance": 300}, levels={"start.lua": level}) as game:
         assert game.run() == 0
         assert game.log_with("shadowed frames")

@@ -1,21 +1,14 @@
 """Overlays in the running engine, checked in screenshots of the 800x600
-window: script panels sized to their text, the one error panel that the next
-script error replaces, and the frame statistics box with its debug line."""
+window: script panels sized to their text, named overlays and the level
+load's clear, screenshots of the scene as it stands, and the frame
+statistics box with its debug line."""
 import harness
-from harness import Game, read_png
-
-SCRIPT = 7  # actor message type that runs Lua text
-LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
+from harness import LEVEL_START, Game, at, read_png
 
 # The statistics box of Core/DebugOverlay: 300 by 112 pixels, 6 from the left
 # and 118 from the bottom; its debug text line starts 91 pixels below its top.
 STATS_BOX = (6, 482, 306, 594)
 DEBUG_LINE = (6, 573, 306, 590)
-
-
-def at(time, code):
-    """A timed Script message on the level's timer actor."""
-    return "AddActorMessage('timer', %d, %d, [[%s]], '', 0, 0, 0, 0)\n" % (time, SCRIPT, code)
 
 
 def shots(game, *names):
@@ -63,34 +56,6 @@ def test_two_line_panel_is_58_pixels_high_at_its_position():
     # height or less, and never the full 24 each.
     assert 60 < right - left + 1 < 9 * 24 + 20, box
     assert changed_box(empty, gone) is None, "DestroyPanel left something behind"
-
-
-def test_second_script_error_replaces_the_error_panel():
-    level = LEVEL_START + \
-        at(300, "SaveScreenshot('clean.png') "
-                "error('the first failure, with a long message to make a wide panel', 0)") + \
-        at(600, "SaveScreenshot('first.png') error('short', 0)") + \
-        at(900, "SaveScreenshot('second.png') ShutDown()")
-    with Game(levels={"start.lua": level}) as game:
-        assert game.run() == 0
-        assert len(game.log_with("Scripting error")) == 2
-        messages = [line.split(" ", 1)[-1] for line in game.log()]
-        assert "the first failure, with a long message to make a wide panel" in messages
-        assert "short" in messages
-        clean, first, second = shots(game, "clean.png", "first.png", "second.png")
-    wide = changed_box(clean, first)
-    narrow = changed_box(clean, second)
-    assert wide is not None and narrow is not None, (wide, narrow)
-    # Both panels stand at (20, 10) and hold two lines: "Scripting error" and
-    # the message.
-    for box in (wide, narrow):
-        assert box[:2] == (20, 10) and box[3] - box[1] + 1 == 58, box
-    # The short message gives a narrower panel, and nothing of the wide one is
-    # left: everything that differs from the clean picture is inside the
-    # narrow panel's frame.
-    assert narrow[2] < wide[2] - 100, (wide, narrow)
-    assert changed_box(first, second) is not None
-    assert changed_box(clean, second, (narrow[2] + 1, 0, 800, 600)) is None
 
 
 def test_named_overlays_show_and_hide_and_a_level_load_clears_the_screen():

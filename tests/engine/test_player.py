@@ -100,25 +100,6 @@ def test_w_walks_the_avatar_forward_and_reaches_the_script():
         quit_with_escape(game)
 
 
-def test_space_jumps_and_lands():
-    with Game(levels={"start.lua": LEVEL}) as game:
-        started(game)
-        landings = len(game.log_with("level: EndJump()"))
-        game.xdotool("keydown", "space")
-        game.wait_for_log("level: StartJump()")
-        time.sleep(0.2)
-        game.xdotool("keyup", "space")
-        deadline = time.time() + 10
-        while len(game.log_with("level: EndJump()")) == landings and time.time() < deadline:
-            time.sleep(0.05)
-        assert len(game.log_with("level: EndJump()")) == landings + 1
-        assert_in_order(game.log(), ["KeyPressed(57, '32')", "level: StartJump()",
-                                     "level: EndJump()"])
-        heights = [row[2] for row in positions(game)]
-        assert max(heights) > 0.25 + 0.5, heights
-        quit_with_escape(game)
-
-
 def test_mouse_enters_the_edit_state_and_an_arrow_key_leaves_it():
     with Game(levels={"start.lua": EDIT_LEVEL}) as game:
         window = started(game)

@@ -1,19 +1,9 @@
 """Scripts that must not crash, freeze or kill the engine: endless loops in
-level files, timed messages and callbacks, quitting while a script runs, and
-finalisers that call engine functions during the final teardown."""
+level files and timed messages, and quitting while a script runs."""
 import signal
 
 import harness
-from harness import Game, assert_in_order
-
-TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
-            "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]
-
-TIMER = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
-
-
-def at(ms, code):
-    return "AddActorMessage('timer', %d, 7, %r, '', 0, 0, 0, 0)\n" % (ms, code)
+from harness import LEVEL_START as TIMER, TEARDOWN, Game, assert_in_order, at
 
 
 def assert_clean_exit(game, code):

@@ -8,13 +8,23 @@ between the game clock and the file."""
 import os
 
 import harness
-from harness import Game
-from wave_tools import at, read_pcm16, run_with_wave_output, sounding, tone_levels, write_tone
+from harness import LEVEL_START, Game, at
+from wave_tools import read_pcm16, run_with_wave_output, sounding, tone_levels, write_tone
 
 ATTACH, POSITION, SOUND = 0, 1, 9  # actor message types
 
-LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
 SOUND_SETUP = {"music": 1, "soundvolume": 5, "musicvolume": 5}
+
+
+def speaker(sound, mode):
+    """An actor 3 units to the listener's right that plays sound (mode
+    "Loop" or "") at 200 ms through a Sound message."""
+    return ("local cx, cy, cz = GetPosition('_CameraNode')\n"
+            "AddActor('Speaker')\n"
+            "AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)\n"
+            "AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)\n"
+            "AddActorMessage('Speaker', 200, %d, '%s', '%s', 0, 0, 0, 256)\n"
+            % (ATTACH, POSITION, SOUND, sound, mode))
 
 
 def energy(levels):
@@ -22,13 +32,7 @@ def energy(levels):
 
 
 def test_2d_sound_is_centred_and_3d_sound_at_the_right_is_louder_on_the_right():
-    level = LEVEL_START + """
-local cx, cy, cz = GetPosition('_CameraNode')
-AddActor('Speaker')
-AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
-AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
-AddActorMessage('Speaker', 200, %d, 'high.wav', '', 0, 0, 0, 256)
-""" % (ATTACH, POSITION, SOUND) + \
+    level = LEVEL_START + speaker("high.wav", "") + \
         at(200, "local f = io.open('channel.txt', 'w') "
                 "f:write(Play2DSound('low.wav', 256, 0)) f:close()") + \
         at(2200, "ShutDown()")
@@ -79,13 +83,7 @@ def test_a_second_stream_replaces_the_first():
 
 
 def test_stop_all_sounds_silences_samples_but_not_the_stream():
-    level = LEVEL_START + """
-local cx, cy, cz = GetPosition('_CameraNode')
-AddActor('Speaker')
-AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
-AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
-AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
-""" % (ATTACH, POSITION, SOUND) + \
+    level = LEVEL_START + speaker("buzz.wav", "Loop") + \
         at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") + \
         at(1400, "StopAllSounds()") + at(2800, "ShutDown()")
     with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
@@ -108,12 +106,15 @@ AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
 
 
 def test_master_volume_scales_only_sounds_started_afterwards():
+    # A name ending in "mp3" plays on the music scale, whatever the file holds.
     level = LEVEL_START + at(200, "Play2DSound('loud.wav', 256, 1)") + \
-        at(1000, "SetMasterVolume(64, 256) Play2DSound('soft.wav', 256, 1)") + \
+        at(1000, "SetMasterVolume(64, 256) Play2DSound('soft.wav', 256, 1) "
+                 "Play2DSound('tune.mp3', 256, 1)") + \
         at(2200, "ShutDown()")
     with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
         write_tone(game, "loud.wav", 440, 0.5)
         write_tone(game, "soft.wav", 550, 0.5)
+        write_tone(game, "tune.mp3", 660, 0.5)
         code, output = run_with_wave_output(game)
         assert code == 0
         rate, left, _ = read_pcm16(output)
@@ -129,20 +130,37 @@ def test_master_volume_scales_only_sounds_started_afterwards():
     median = lambda values: sorted(values)[len(values) // 2]
     # The playing loop keeps its volume (255 of 256 from setup.lua) ...
     assert abs(median(during) / median(before) - 1) < 0.05, (median(before), median(during))
-    # ... and the new one plays at 64 of 256 against it.
+    # ... and the new one plays at 64 of 256 against it, the "mp3" at 256.
     ratio = median([soft[i] for i in soft_windows[1:-1]]) / median(before)
     assert abs(ratio - 64 / 255) < 0.03, ratio
+    tune = tone_levels(left, rate, 660)
+    ratio = median([tune[i] for i in soft_windows[1:-1]]) / median(before)
+    assert abs(ratio - 256 / 255) < 0.05, ratio
+
+
+def test_3d_sound_follows_the_listeners_turn_and_long_samples_play_to_their_end_once():
+    # The camera's carrier turned about: the speaker at its +x is on its left.
+    # A 6 s stereo sample is too long to keep; it is read from its file.
+    level = LEVEL_START + "SetRotation('_CameraNode', 0, 1, 0, 180)\n" + \
+        speaker("high.wav", "") + at(200, "Play2DSound('long.wav', 256, 0)") + \
+        at(7000, "ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        write_tone(game, "high.wav", 1000, 1.2)
+        write_tone(game, "long.wav", 330, 6, rate=44100, channels=2)
+        code, output = run_with_wave_output(game)
+        assert code == 0
+        assert not game.log_with("CSound: Error"), game.log_with("CSound")
+        rate, left, right = read_pcm16(output)
+
+    assert energy(tone_levels(left, rate, 1000)) > 4 * energy(tone_levels(right, rate, 1000))
+    long_tone = sounding(tone_levels(left, rate, 330))
+    span = long_tone[-1] - long_tone[0] + 1
+    assert len(long_tone) == span and 110 <= span <= 122, long_tone  # 6 s, once, no gap
 
 
 def test_level_load_stops_the_music_and_every_sound():
     levels = {
-        "start.lua": LEVEL_START + """
-local cx, cy, cz = GetPosition('_CameraNode')
-AddActor('Speaker')
-AddActorMessage('Speaker', 0, %d, 'LevelRoot', '', 0, 0, 0, 0)
-AddActorMessage('Speaker', 0, %d, '', '', cx + 3, cy, cz, 0)
-AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
-""" % (ATTACH, POSITION, SOUND) +
+        "start.lua": LEVEL_START + speaker("buzz.wav", "Loop") +
         at(200, "PlayStream('music_tone.wav') Play2DSound('beep.wav', 256, 1)") +
         at(1400, "coreLoadLevel('quiet.lua')"),
         # The next level plays a tone of its own, so the file shows that the
@@ -168,6 +186,22 @@ AddActorMessage('Speaker', 200, %d, 'buzz.wav', 'Loop', 0, 0, 0, 256)
         # (The gap itself shrinks by however long the load took, since the
         # next level's clock starts at the load.)
         assert max(before) < min(after), (frequency, before, after)
+
+
+def test_without_a_device_the_game_plays_silent_with_one_line():
+    # ALSA with a device that does not exist fails on any machine, and both
+    # ALSA and OpenAL print complaints of their own when it does.
+    level = LEVEL_START + at(200, "LogText('channel ' .. Play2DSound('x.wav', 256, 0)) ShutDown()")
+    with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
+        game.write("alsoft.conf", "[general]\ndrivers = alsa\n[alsa]\ndevice = vantor_no_pcm\n")
+        code = game.start(env={"ALSOFT_DRIVERS": "alsa",
+                               "ALSOFT_CONF": game.path("alsoft.conf")}).wait()
+        assert code == 0
+        assert game.log_with("channel 0")
+        assert len(game.log_with("CSound: ")) == 1, game.log_with("CSound: ")
+        assert game.log_with("CSound: Error! Can't initialize output device")
+        stderr = open(game.stderr_path).read()
+        assert "ALSA lib" not in stderr and "AL lib" not in stderr, stderr[-2000:]
 
 
 def test_without_music_no_sound_system_is_made():

@@ -3,11 +3,10 @@ session of sounds and level loads that never runs out of voices. Heard
 through OpenAL Soft's wave writer."""
 import harness
 from download_server import LocalServer
-from harness import Game
-from wave_tools import at, read_pcm16, run_with_wave_output, sounding, tone_levels, write_tone
+from harness import LEVEL_START, Game, at
+from wave_tools import read_pcm16, run_with_wave_output, sounding, tone_levels, write_tone
 
 SOUND_SETUP = {"music": 1, "soundvolume": 5, "musicvolume": 5}
-LEVEL_START = "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
 
 
 def test_music_plays_on_while_the_main_loop_is_blocked():

@@ -1,30 +1,25 @@
 """Helpers of the sound engine tests: tones written into a game folder, a run
 with OpenAL Soft's wave writer, and the level of a tone in windows of the
 recorded mix."""
+import array
 import math
 import struct
 import wave
 
-SCRIPT = 7  # actor message type
 WINDOW = 0.05  # seconds per analysis window
 PRESENT = 0.02  # amplitude (of full scale) above which a tone counts as sounding
 
 
-def at(time, code):
-    """A timed Script message on the level's timer actor."""
-    return "AddActorMessage('timer', %d, %d, [[%s]], '', 0, 0, 0, 0)\n" % (time, SCRIPT, code)
-
-
-def write_tone(game, name, frequency, seconds, rate=22050):
-    """A mono 16-bit sine at half of full scale, in the game's Music folder."""
-    frames = bytearray()
-    for i in range(int(seconds * rate)):
-        frames += struct.pack("<h", int(16383 * math.sin(2 * math.pi * frequency * i / rate)))
+def write_tone(game, name, frequency, seconds, rate=22050, channels=1):
+    """A 16-bit sine at half of full scale, in the game's Music folder."""
+    step = 2 * math.pi * frequency / rate
+    samples = array.array("h", (int(16383 * math.sin(step * i))
+                                for i in range(int(seconds * rate)) for _ in range(channels)))
     with wave.open(game.path("Resource/Music/" + name), "wb") as out:
-        out.setnchannels(1)
+        out.setnchannels(channels)
         out.setsampwidth(2)
         out.setframerate(rate)
-        out.writeframes(bytes(frames))
+        out.writeframes(samples.tobytes())
 
 
 def run_with_wave_output(game, timeout=60):

@@ -8,21 +8,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
 #include "platform/Browser.h"
+#include "support/TempDir.h"
 
 namespace vantor {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool waitForFile(const fs::path& path) {
     for (int i = 0; i < 200 && !fs::exists(path); ++i) {
@@ -34,16 +29,10 @@ bool waitForFile(const fs::path& path) {
 class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vantor_browser_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         const char* path = getenv("PATH");
         oldPath_ = path ? path : "";
     }
-    void TearDown() override {
-        setenv("PATH", oldPath_.c_str(), 1);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { setenv("PATH", oldPath_.c_str(), 1); }
 
     // Puts a stand-in xdg-open first on PATH. It waits (at most 10 s) for the
     // file "release", then writes its parent's process id, its argument count
@@ -66,7 +55,8 @@ protected:
         setenv("PATH", (bin.string() + ":" + oldPath_).c_str(), 1);
     }
 
-    fs::path dir_;
+    test::TempDir temp_;
+    const fs::path& dir_ = temp_.path();
     std::string oldPath_;
 };
 
@@ -101,8 +91,7 @@ TEST_F(BrowserTest, HostileTextArrivesAsOneLiteralArgument) {
 
     ASSERT_TRUE(waitForFile(dir_ / "record"));
     // The handler is this process's own child, spawned directly.
-    EXPECT_EQ(readFile(dir_ / "record"),
-              std::to_string(getpid()) + '\0' + "1" + '\0' + target + '\0');
+    EXPECT_EQ(temp_.read("record"), std::to_string(getpid()) + '\0' + "1" + '\0' + target + '\0');
     EXPECT_FALSE(fs::exists(marker));
 }
 

@@ -1,11 +1,8 @@
 #include "platform/LocalHttpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,30 +57,6 @@ LocalHttpServer::~LocalHttpServer() {
 
 std::string LocalHttpServer::base() const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/";
-}
-
-int unusedLocalPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    close(fd);
-    return port;
-}
-
-std::string serverPattern(size_t count) {
-    std::string bytes(count, '\0');
-    for (size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
-    }
-    return bytes;
 }
 
 }  // namespace vantor::test

@@ -24,10 +24,4 @@ private:
     int port_ = 0;
 };
 
-// A port on 127.0.0.1 that nothing listens on (bound once, then released).
-int unusedLocalPort();
-
-// The bytes /body/N of the test server sends.
-std::string serverPattern(size_t count);
-
 }  // namespace vantor::test

@@ -82,6 +82,10 @@ TEST_F(ScriptSandboxTest, SandboxedLevelsStayInsideTheGameFolder) {
     EXPECT_EQ(game_->app().getPendingLevel(), "");
     EXPECT_EQ(game_->logLinesWith("is outside the game folder").size(), 2u);
     EXPECT_TRUE(fs::is_empty(outside_));
+    // The desktop handler gets web addresses only, and never an option.
+    game_->run("StartWebBrowser('--version') StartWebBrowser('file:///etc/passwd')");
+    EXPECT_EQ(game_->logLinesWith("refused --version (it starts with '-')").size(), 1u);
+    EXPECT_EQ(game_->logLinesWith("refused file:///etc/passwd (only http and https").size(), 1u);
 }
 
 TEST_F(ScriptSandboxTest, WithoutTheSandboxLevelsReachEverywhereButNulBytesAreRefused) {

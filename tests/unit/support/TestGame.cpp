@@ -10,10 +10,8 @@ namespace vantor::test {
 
 TestGame::TestGame(const std::string& setup,
                    const std::vector<std::pair<std::string, std::string>>& levels) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantor-test-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
     for (const char* sub : {"Resource/LevelData", "Resource/ConfigData", "Resource/Textures"}) {
-        std::filesystem::create_directories(dir_ / sub);
+        std::filesystem::create_directories(dir() / sub);
     }
     std::string text = setup;
     const std::string marker = "@RESOURCE@";
@@ -28,8 +26,6 @@ TestGame::TestGame(const std::string& setup,
 
 TestGame::~TestGame() {
     stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 GameApp& TestGame::start() {
@@ -37,7 +33,7 @@ GameApp& TestGame::start() {
     options.headless = true;
     options.clock = &clock_;
     options.resourceDir = resource().string();
-    options.logFile = (dir_ / "Ogre.log").string();
+    options.logFile = (dir() / "Ogre.log").string();
     app_ = std::make_unique<GameApp>(options);
     return *app_;
 }
@@ -46,20 +42,8 @@ void TestGame::stop() {
     app_.reset();
 }
 
-void TestGame::writeFile(const std::string& relative, const std::string& text) {
-    std::ofstream out(dir_ / relative, std::ios::binary);
-    out << text;
-}
-
-std::string TestGame::readFile(const std::string& relative) const {
-    std::ifstream in(dir_ / relative, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<std::string> TestGame::logLines() const {
-    std::ifstream in(dir_ / "Ogre.log");
+    std::ifstream in(dir() / "Ogre.log");
     std::vector<std::string> lines;
     std::string line;
     while (std::getline(in, line)) {

@@ -7,6 +7,7 @@
 
 #include "app/GameApp.h"
 #include "platform/Clock.h"
+#include "support/TempDir.h"
 
 namespace vantor::test {
 
@@ -28,11 +29,13 @@ public:
 
     GameApp& app() { return *app_; }
     platform::ManualClock& clock() { return clock_; }
-    const std::filesystem::path& dir() const { return dir_; }
-    std::filesystem::path resource() const { return dir_ / "Resource"; }
+    const std::filesystem::path& dir() const { return dir_.path(); }
+    std::filesystem::path resource() const { return dir() / "Resource"; }
 
-    void writeFile(const std::string& relative, const std::string& text);
-    std::string readFile(const std::string& relative) const;
+    void writeFile(const std::string& relative, const std::string& text) {
+        dir_.write(relative, text);
+    }
+    std::string readFile(const std::string& relative) const { return dir_.read(relative); }
 
     // Every line of the log, without OGRE's time stamps.
     std::vector<std::string> logLines() const;
@@ -46,7 +49,7 @@ public:
     static std::string defaultSetup(const std::string& startLevel = "start.lua");
 
 private:
-    std::filesystem::path dir_;
+    TempDir dir_;
     platform::ManualClock clock_{1000};
     std::unique_ptr<GameApp> app_;
 };
