@@ -61,23 +61,26 @@ def results_level(calls, start="CreateSceneNode('', 'LevelRoot')\n"):
 
 # --- the X server of the test run ------------------------------------------
 
-def start_xvfb(state_file):
+def launch_xvfb(*extra):
+    """Starts an Xvfb of its own session; returns (process, display name)."""
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        start_new_session=True)
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"]
+        + list(extra), pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL, start_new_session=True)
     os.close(write_fd)
-    number = b""
-    with os.fdopen(read_fd, "rb") as pipe:
-        while not number.endswith(b"\n"):
-            chunk = pipe.read(1)
-            if not chunk:
-                raise SystemExit("Xvfb did not report a display")
-            number += chunk
+    with os.fdopen(read_fd) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        raise SystemExit("Xvfb did not report a display")
+    return proc, ":" + number
+
+
+def start_xvfb(state_file):
+    proc, name = launch_xvfb()
     with open(state_file, "w") as out:
-        out.write("%d :%s\n" % (proc.pid, number.decode().strip()))
-    print("Xvfb pid %d on display :%s" % (proc.pid, number.decode().strip()))
+        out.write("%d %s\n" % (proc.pid, name))
+    print("Xvfb pid %d on display %s" % (proc.pid, name))
 
 
 def stop_xvfb(state_file):
@@ -155,6 +158,8 @@ class Game:
         environment["DISPLAY"] = display()
         environment.setdefault("ALSOFT_DRIVERS", "null")
         environment.update(env or {})
+        # A value of None leaves the variable out.
+        environment = {k: v for k, v in environment.items() if v is not None}
         # Libraries preloaded into the engine only, not into this script
         # (the sanitizer run keeps plug-ins loaded at exit this way).
         if os.environ.get("VANTOR_ENGINE_PRELOAD"):

@@ -40,30 +40,5 @@ def test_files_an_earlier_run_left_in_the_game_folder_reach_no_test():
         shutil.rmtree(played, ignore_errors=True)
 
 
-def test_a_loop_that_queues_its_next_round_first_outlives_an_error():
-    # The guide's pattern for a Script message that repeats itself.
-    level = LEVEL_START + (
-        "AddActorMessage('timer', 0, 0, 'LevelRoot', '', 0, 0, 0, 0)\n"
-        "rounds = 0\n"
-        "function Cycle()\n"
-        "    local now = GetSimulationTime()\n"
-        "    AddActorMessage('timer', now + 200, 7, 'Cycle()', '', 0, 0, 0, 0)\n"
-        "    AddActorMessage('timer', now, 5, '', '', 0, 4, 0, 0)\n"
-        "    AddActorMessage('timer', now + 100, 5, '', '', 0, -4, 0, 0)\n"
-        "    rounds = rounds + 1\n"
-        "    LogText('round ' .. rounds)\n"
-        "    if rounds == 2 then error('the lights failed') end\n"
-        "end\n"
-        "AddActorMessage('timer', 0, 7, 'Cycle()', '', 0, 0, 0, 0)\n") + \
-        at(1050, "LogText('height ' .. select(2, GetPosition('timer'))) ShutDown()")
-    with Game(levels={"start.lua": level}) as game:
-        assert game.run() == 0
-        assert game.log_with("the lights failed")
-        assert game.log_with("round 5")
-        # Up and down in every round: back near where it started.
-        height = float(game.log_with("height ")[0].rsplit(" ", 1)[1])
-        assert abs(height) < 0.5, height
-
-
 if __name__ == "__main__":
     harness.main(globals())

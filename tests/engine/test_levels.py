@@ -62,24 +62,6 @@ def test_only_the_last_level_request_of_a_frame_is_loaded_once():
         assert int(start.rsplit(" ", 1)[1]) < 100, start
 
 
-def test_fast_forward_moves_both_clocks_and_delivers_messages_between():
-    level = LEVEL_START + \
-        at(100, "before = GetTick() FastForward(5000) "
-                "LogText('jumped ' .. (GetTick() - before))") + \
-        at(3000, "LogText('between at ' .. GetSimulationTime())") + \
-        at(5200, "LogText('after sim ' .. GetSimulationTime() .. ' tick ' .. GetTick()) "
-                 "ShutDown()")
-    with Game(levels={"start.lua": level}) as game:
-        assert game.run() == 0
-        jumped = int(game.log_with("jumped ")[0].rsplit(" ", 1)[1])
-        assert 5000 <= jumped < 5100, jumped
-        assert_in_order(game.log(), ["between at 3000", "after sim 5200"])
-        # A tick runs once the application clock has reached the simulation's
-        # time before the step, so the clock is at most one tick behind.
-        after = game.log_with("after sim ")[0].split()
-        assert int(after[-1]) >= 5180, after
-
-
 def test_log_lines_carry_the_simulation_time_while_it_exists():
     level = LEVEL_START + at(240, "LogText('marker') ShutDown()")
     with Game(levels={"start.lua": level}) as game:

@@ -1,7 +1,6 @@
 """Overlays in the running engine, checked in screenshots of the 800x600
-window: script panels sized to their text, named overlays and the level
-load's clear, screenshots of the scene as it stands, and the frame
-statistics box with its debug line."""
+window: script panels sized to their text, screenshots of the scene as it
+stands, and the frame statistics box with its debug line."""
 import harness
 from harness import LEVEL_START, Game, at, read_png
 
@@ -56,36 +55,6 @@ def test_two_line_panel_is_58_pixels_high_at_its_position():
     # height or less, and never the full 24 each.
     assert 60 < right - left + 1 < 9 * 24 + 20, box
     assert changed_box(empty, gone) is None, "DestroyPanel left something behind"
-
-
-def test_named_overlays_show_and_hide_and_a_level_load_clears_the_screen():
-    # OVEExample covers x 480..780, y 12..72; ExampleBadge x 480..780, y 510..570.
-    levels = {
-        "start.lua": LEVEL_START +
-        at(200, "SaveScreenshot('plain.png') AddElement('OVEExample')") +
-        at(400, "SaveScreenshot('named.png') RemoveElement('OVEExample') "
-                "AddElement('ExampleBadge')") +
-        at(600, "SaveScreenshot('badge.png') AddElement('OVEExample') "
-                "CreatePanel('a panel', 100, 300) error('an error', 0)") +
-        at(800, "SaveScreenshot('full.png') coreLoadLevel('next.lua')"),
-        "next.lua": LEVEL_START + at(300, "SaveScreenshot('next.png') ShutDown()"),
-    }
-    with Game(levels=levels) as game:
-        assert game.run() == 0
-        assert not game.log_with("AddElement"), game.log_with("AddElement")
-        plain, named, badge, full, after = shots(
-            game, "plain.png", "named.png", "badge.png", "full.png", "next.png")
-    box = changed_box(plain, named)
-    assert box is not None and abs(box[0] - 480) <= 1 and abs(box[1] - 12) <= 1, box
-    assert box[3] < 80, box
-    # RemoveElement hid the overlay; the badge container shows on its own.
-    box = changed_box(plain, badge)
-    assert box is not None and abs(box[0] - 480) <= 1 and abs(box[1] - 510) <= 1, box
-    # With the overlay, a panel and the error panel on screen, the next level
-    # starts clean: panels gone, named overlay hidden, badge detached.
-    box = changed_box(plain, full)
-    assert box is not None and box[:2] == (20, 10) and box[2] >= 779 and box[3] >= 569, box
-    assert changed_box(plain, after) is None, changed_box(plain, after)
 
 
 def test_a_screenshot_shows_what_the_script_changed_just_before():

@@ -17,7 +17,6 @@
 #include "camera/CameraController.h"
 #include "script/ScriptVM.h"
 #include "script/bindings/FunctionTable.h"
-#include "support/LogCapture.h"
 #include "support/TestGame.h"
 #include "world/Avatar.h"
 #include "world/Simulation.h"
@@ -36,15 +35,6 @@ const std::map<std::string, int> kResultCounts = {
 const char* const kLevel = "CreateSceneNode('', 'LevelRoot')\n";
 // Nothing listens there: downloads fail at once.
 const char* const kClosedPort = "setup.downloadurl = 'http://127.0.0.1:9/'\n";
-
-std::string eval(test::TestGame& game, const std::string& expression) {
-    game.run("__result = tostring(" + expression + ")");
-    lua_State* L = game.app().getScriptVM("lua")->state();
-    lua_getglobal(L, "__result");
-    std::string value = lua_isstring(L, -1) ? lua_tostring(L, -1) : "(no result)";
-    lua_pop(L, 1);
-    return value;
-}
 
 // Calls name(args) and returns how many results came back, or -1 on a Lua error.
 int resultCount(lua_State* L, const std::string& name, const std::string& args) {
@@ -115,29 +105,6 @@ TEST(FunctionTableTest, EveryFunctionSurvivesAnyArgumentsWithItsDefaultResultCou
     EXPECT_TRUE(game.app().isRunning() == false);  // ShutDown was among them
 }
 
-// Outside an application (a finaliser run after the subsystems are gone)
-// every function returns its defaults; those that need the application say so.
-TEST(FunctionTableTest, WithoutAnApplicationEveryFunctionGivesItsDefaultsAndOneLine) {
-    ASSERT_EQ(getApp(), nullptr);
-    test::LogCapture logs;
-    ScriptVM vm("bare", nullptr, nullptr, &scriptFunctionTable());
-    vm.open();
-    for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
-        const std::string name = entry.name;
-        const auto known = kResultCounts.find(name);
-        const size_t before = logs.lines.size();
-        EXPECT_EQ(resultCount(vm.state(), name, "'a', 'b', 'c'"),
-                  known == kResultCounts.end() ? 0 : known->second)
-            << name;
-        for (size_t i = before; i < logs.lines.size(); ++i) {
-            if (logs.lines[i].find("no application") != std::string::npos) {
-                EXPECT_EQ(logs.lines[i], "Error: " + name + ": no application");
-            }
-        }
-    }
-    EXPECT_GT(logs.count(": no application"), 40);
-}
-
 // One row per contract: Lua to run in a fresh headless game, then Lua
 // expressions with the text each must give, log lines that must each appear
 // once, and an optional check of the engine's side.
@@ -162,7 +129,7 @@ TEST_P(FunctionContractTest, Holds) {
     game.start();
     game.run(c.lua);
     for (const auto& [expression, expected] : c.results) {
-        EXPECT_EQ(eval(game, expression), expected) << expression;
+        EXPECT_EQ(game.eval(expression), expected) << expression;
     }
     for (const char* line : c.lines) {
         EXPECT_EQ(game.logLinesWith(line).size(), 1u) << line;
@@ -197,17 +164,9 @@ const Contract kContracts[] = {
              Ogre::Quaternion::IDENTITY, Ogre::Degree(0.01f)));  // a zero axis: reset, no turn
      }},
     {"CameraPositionIsTheCamerasNotItsCarriers",
-     "",
-     {},
-     {},
-     [](GameApp& app) {
-         app.getCamera()->getCameraNode()->setPosition(7, 8, 9);
-         app.getScriptVM("lua")->executeString("x, y, z = GetPosition('camera', 1)");
-         lua_State* L = app.getScriptVM("lua")->state();
-         lua_getglobal(L, "z");
-         EXPECT_EQ(lua_tonumber(L, -1), 9);
-         lua_pop(L, 1);
-     }},
+     "SetPosition('_CameraNode', 7, 8, 9)",
+     {{"select(3, GetPosition('camera', 1))", "9"}, {"select(3, GetPosition('camera'))", "9"}},
+     {}},
     {"ScenesRefuseBadNamesInTheLevelsWords",
      "CreateEntity('e1', '') CreateEntity('e2', 'Nope.mesh') CreateSceneNode('LevelRoot', '') "
      "CreateEntity('gem', 'Prefab_Cube') AttachObject('LevelRoot', 'gem') "
@@ -251,13 +210,6 @@ const Contract kContracts[] = {
          ASSERT_EQ(app.getSimulation()->getCollisionCallbacks().size(), 1u);
          EXPECT_TRUE(app.getSimulation()->getCollisionCallbacks()[0].wantList);
      }},
-    {"Splines",
-     "CreateSpline('path') CreateSpline('path') AddSplinePoint('path', 0, 0, 0) "
-     "AddSplinePoint('path', 10, 0, 0) AddSplinePoint('path', 10, 10, 0)",
-     {{"InterpolateSpline('path', 0.5)", "10"},
-      {"select(2, InterpolateSpline('path', 1))", "10"},
-      {"InterpolateSpline('none', 1)", "0"}},
-     {"ERROR. Duplicate Spline name: path"}},
     {"AvatarAndCamera",
      "SetAmbientForce(1, 2, 3) SetAmbientForce(0/0, 0, 0) SetAvatarState(2.7) "
      "SetCameraDampening('soft')",

@@ -82,18 +82,5 @@ TEST_F(NodeTransformTest, WorldMovesAndTurnsAreExactInWorldAxesBelowTurnedScaled
     }
 }
 
-TEST_F(NodeTransformTest, ReadsFollowAnAncestorMovedSinceTheLastUpdate) {
-    refresh();
-    outer->translate(Vector3(10, 0, 0), Ogre::Node::TS_PARENT);
-    outer->yaw(Ogre::Degree(90));
-    const WorldTransform stale{leaf->_getDerivedPosition(), leaf->_getDerivedOrientation(),
-                               leaf->_getDerivedScale()};
-    const WorldTransform fresh = worldTransform(leaf);
-    refresh();
-    EXPECT_FALSE(stale.position.positionEquals(leaf->_getDerivedPosition(), 1e-3f));
-    EXPECT_TRUE(fresh.position.positionEquals(leaf->_getDerivedPosition(), 1e-4f));
-    EXPECT_TRUE(fresh.orientation.equals(leaf->_getDerivedOrientation(), Ogre::Degree(0.1f)));
-}
-
 }  // namespace
 }  // namespace vantor

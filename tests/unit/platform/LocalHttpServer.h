@@ -1,13 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdio>
 #include <string>
 
 namespace vantor::test {
 
 // Runs http_test_server.py (next to this file) on 127.0.0.1 for the life of
-// the object. port() is 0 when the server did not come up within 10 s.
+// the object. port() is 0 when the server did not come up.
 class LocalHttpServer {
 public:
     LocalHttpServer();
@@ -17,10 +16,10 @@ public:
 
     int port() const { return port_; }
     // http://127.0.0.1:<port>/
-    std::string base() const;
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
 
 private:
-    pid_t pid_ = -1;
+    FILE* output_ = nullptr;
     int port_ = 0;
 };
 

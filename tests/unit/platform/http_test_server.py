@@ -5,17 +5,17 @@ port that it prints as the first line of its output, and serves:
   /body/N          N bytes of a fixed pattern (byte i is (i * 7 + i // 251) % 256)
   /missing         a 404 status with the body "<html>no such page</html>"
   /cut/N/SENT      announces N bytes, sends the first SENT of them, then closes
-  /stall/N/SENT    announces N bytes, sends the first SENT, then goes silent
-                   (for at most 20 s) without closing
   /agent           the request's User-Agent header as the body
   /redirect        a 302 to /body/10
   /late/N          waits N seconds, then sends the body "late"
   /close           reads the request and closes without any answer
   /forever         a body without a length that never ends (until the client goes)
   /drip            a body without a length at 2 bytes a second (for at most 120 s)
+  /quit            ends the server
 """
 
 import http.server
+import os
 import socketserver
 import sys
 import time
@@ -46,11 +46,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_body(200, pattern(int(parts[1])))
             elif parts[0] == "missing":
                 self.send_body(404, b"<html>no such page</html>", content_type="text/html")
-            elif parts[0] in ("cut", "stall") and len(parts) == 3:
+            elif parts[0] == "cut" and len(parts) == 3:
                 announced, sent = int(parts[1]), int(parts[2])
                 self.send_body(200, pattern(announced)[:sent], announced=announced)
-                if parts[0] == "stall":
-                    time.sleep(20)
                 self.close_connection = True
             elif parts[0] == "agent":
                 self.send_body(200, self.headers.get("User-Agent", "").encode(), content_type="text/plain")
@@ -81,6 +79,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.flush()
                     time.sleep(0.5)
                 self.close_connection = True
+            elif parts[0] == "quit":
+                self.send_body(200, b"bye")
+                os._exit(0)
             else:
                 self.send_body(400, b"bad request")
         except (BrokenPipeError, ConnectionResetError):

@@ -38,21 +38,12 @@ protected:
         lua_pushlstring(L, value.data(), value.size());
         lua_setglobal(L, name);
     }
-    // Evaluates a Lua expression in a state and returns it as text.
-    std::string eval(const std::string& expression, const char* state = "lua") {
-        ScriptVM* vm = game_->app().getScriptVM(state);
-        vm->executeString("__result = tostring(" + expression + ")");
-        lua_State* L = vm->state();
-        lua_getglobal(L, "__result");
-        std::string value = lua_isstring(L, -1) ? lua_tostring(L, -1) : "";
-        lua_pop(L, 1);
-        return value;
-    }
     // Tries to write a file from Lua; the second result of io.open on failure.
     std::string write(const std::string& pathExpression) {
-        return eval("(function() local f, e = io.open(" + pathExpression +
-                    ", 'w') if not f then return e end f:write('x') f:close() return 'written' "
-                    "end)()");
+        return game_->eval(
+            "(function() local f, e = io.open(" + pathExpression +
+            ", 'w') if not f then return e end f:write('x') f:close() return 'written' "
+            "end)()");
     }
 
     std::unique_ptr<test::TestGame> game_;
@@ -63,8 +54,8 @@ TEST_F(ScriptSandboxTest, SandboxedLevelsStayInsideTheGameFolder) {
     start("setup.sandbox = 1\n");
     for (const char* gone : {"os.execute", "io.popen", "os.remove", "os.rename", "os.exit",
                              "package.loadlib", "os.getenv"}) {
-        EXPECT_EQ(eval(gone), "nil") << gone;
-        EXPECT_EQ(eval(gone, "setup"), "nil") << gone;  // run from setup.lua, then closed
+        EXPECT_EQ(game_->eval(gone), "nil") << gone;
+        EXPECT_EQ(game_->eval(gone, "setup"), "nil") << gone;  // run from setup.lua, then closed
     }
     EXPECT_EQ(write("game .. '/inside.txt'"), "written");
     EXPECT_NE(write("outside .. '/out.txt'").find("is outside the game folder"), std::string::npos);
@@ -72,13 +63,13 @@ TEST_F(ScriptSandboxTest, SandboxedLevelsStayInsideTheGameFolder) {
     EXPECT_NE(write("game .. '/dangling'").find("outside"), std::string::npos);
     EXPECT_NE(write("setupFile").find("may not be written by a level"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(outside_));
-    EXPECT_EQ(eval("select(2, pcall(dofile, outside .. '/x.lua'))").find("cannot open"), 0u);
+    EXPECT_EQ(game_->eval("select(2, pcall(dofile, outside .. '/x.lua'))").find("cannot open"), 0u);
     // Precompiled chunks can break out of any Lua sandbox.
-    EXPECT_EQ(eval("select(2, loadstring(string.dump(function() end)))"),
+    EXPECT_EQ(game_->eval("select(2, loadstring(string.dump(function() end)))"),
               "precompiled (binary) chunks are not allowed");
     // The engine's file functions.
-    EXPECT_EQ(eval("GetUrl('x', outside .. '/download.txt')"), "0");
-    eval("coreLoadLevel('../../' .. string.match(outside, '[^/]*$') .. '/level.lua')");
+    EXPECT_EQ(game_->eval("GetUrl('x', outside .. '/download.txt')"), "0");
+    game_->eval("coreLoadLevel('../../' .. string.match(outside, '[^/]*$') .. '/level.lua')");
     EXPECT_EQ(game_->app().getPendingLevel(), "");
     EXPECT_EQ(game_->logLinesWith("is outside the game folder").size(), 2u);
     EXPECT_TRUE(fs::is_empty(outside_));
@@ -90,7 +81,7 @@ TEST_F(ScriptSandboxTest, SandboxedLevelsStayInsideTheGameFolder) {
 
 TEST_F(ScriptSandboxTest, WithoutTheSandboxLevelsReachEverywhereButNulBytesAreRefused) {
     start("");
-    EXPECT_EQ(eval("type(os.execute)"), "function");
+    EXPECT_EQ(game_->eval("type(os.execute)"), "function");
     EXPECT_EQ(write("outside .. '/out.txt'"), "written");
     game_->run(
         "GetUrl('x', 'a.txt\\0.png') SaveScreenshot('x.txt\\0.png') "

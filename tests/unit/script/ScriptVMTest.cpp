@@ -17,17 +17,6 @@ protected:
         game_.start();
     }
 
-    // Evaluates a Lua expression in a state and returns it as text.
-    std::string eval(const std::string& state, const std::string& expression) {
-        lua_State* L = game_.app().getScriptVM(state)->state();
-        const int top = lua_gettop(L);
-        game_.app().getScriptVM(state)->executeString("__result = tostring(" + expression + ")");
-        lua_getglobal(L, "__result");
-        std::string value = lua_isstring(L, -1) ? lua_tostring(L, -1) : "";
-        lua_settop(L, top);
-        return value;
-    }
-
     test::TestGame game_;
 };
 
@@ -53,42 +42,31 @@ TEST_F(ScriptVMTest, ErrorsOfEveryKindReachTheAlertFunction) {
 
 TEST_F(ScriptVMTest, EveryStateGetsLibrariesPathAndTheFunctionTable) {
     for (const char* state : {"setup", "state", "lua"}) {
-        EXPECT_EQ(eval(state, "LUA_PATH"), "?;?.lua") << state;
-        EXPECT_EQ(eval(state, "package.path"), "?;?.lua") << state;
-        EXPECT_EQ(eval(state, "GetVersion()"), "Version: 1.07") << state;
+        EXPECT_EQ(game_.eval("LUA_PATH", state), "?;?.lua") << state;
+        EXPECT_EQ(game_.eval("package.path", state), "?;?.lua") << state;
+        EXPECT_EQ(game_.eval("GetVersion()", state), "Version: 1.07") << state;
         // Lua 5.0 names that levels written for it use.
-        EXPECT_EQ(eval(state, "math.mod(7, 3)"), "1") << state;
-        EXPECT_EQ(eval(state, "table.getn({1, 2})"), "2") << state;
-        EXPECT_EQ(eval(state, "type(string.gfind)"), "function") << state;
-        EXPECT_EQ(eval(state, "type(os.time)"), "function") << state;
-        EXPECT_EQ(eval(state, "type(debug)"), "nil") << state;
-        EXPECT_EQ(eval(state, "type(package.loadlib)"), "nil") << state;
+        EXPECT_EQ(game_.eval("math.mod(7, 3)", state), "1") << state;
+        EXPECT_EQ(game_.eval("table.getn({1, 2})", state), "2") << state;
+        EXPECT_EQ(game_.eval("type(string.gfind)", state), "function") << state;
+        EXPECT_EQ(game_.eval("type(os.time)", state), "function") << state;
+        EXPECT_EQ(game_.eval("type(debug)", state), "nil") << state;
+        EXPECT_EQ(game_.eval("type(package.loadlib)", state), "nil") << state;
         for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
-            EXPECT_EQ(eval(state, std::string("type(") + entry.name + ")"), "function")
+            EXPECT_EQ(game_.eval(std::string("type(") + entry.name + ")", state), "function")
                 << state << " " << entry.name;
         }
     }
 }
 
-TEST_F(ScriptVMTest, RequireLooksForTheBareNameThenWithLuaAppended) {
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(game_.dir());
-    game_.writeFile("plain", "plainLoaded = 1\n");
-    game_.writeFile("suffixed.lua", "suffixedLoaded = 2\n");
-    game_.run("require('plain') require('suffixed')");
-    std::filesystem::current_path(previous);
-    EXPECT_EQ(eval("lua", "plainLoaded"), "1");
-    EXPECT_EQ(eval("lua", "suffixedLoaded"), "2");
-}
-
 TEST_F(ScriptVMTest, StateSurvivesLevelLoadsWhileLuaStartsAfresh) {
     game_.run("ExecuteCmd('state', 'kept = 42') fromLevel = 1");
-    EXPECT_EQ(eval("lua", "levelValue"), "7");
+    EXPECT_EQ(game_.eval("levelValue"), "7");
     game_.app().loadLevel("");
-    EXPECT_EQ(eval("state", "kept"), "42");
-    EXPECT_EQ(eval("lua", "fromLevel"), "nil");
-    EXPECT_EQ(eval("lua", "levelValue"), "7");  // the level file ran again
-    EXPECT_EQ(eval("lua", "GetFloatValue('state', '_G', 'kept')"), "42");
+    EXPECT_EQ(game_.eval("kept", "state"), "42");
+    EXPECT_EQ(game_.eval("fromLevel"), "nil");
+    EXPECT_EQ(game_.eval("levelValue"), "7");  // the level file ran again
+    EXPECT_EQ(game_.eval("GetFloatValue('state', '_G', 'kept')"), "42");
 }
 
 TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
@@ -102,7 +80,7 @@ TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(vm->executeString("Bump(2)"), 0);
     }
-    EXPECT_EQ(eval("lua", "count"), "10");
+    EXPECT_EQ(game_.eval("count"), "10");
 
     // A failing statement fails (and is reported) every time it runs.
     const size_t alerts = game_.logLinesWith("Scripting error").size();
@@ -111,7 +89,7 @@ TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
     EXPECT_EQ(game_.logLinesWith("Scripting error").size(), alerts + 2);
     game_.run("function Missing() count = -1 end");
     EXPECT_EQ(vm->executeString("Missing()"), 0);
-    EXPECT_EQ(eval("lua", "count"), "-1");
+    EXPECT_EQ(game_.eval("count"), "-1");
 
     // Replacing the globals table: a statement run before runs against the new one.
     game_.run("count = 0");
@@ -119,8 +97,8 @@ TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
     game_.run("local G = _G setfenv(0, setmetatable({count = 100}, {__index = G}))");
     EXPECT_EQ(vm->executeString("count = count + 1"), 0);
     game_.run("local G = getmetatable(getfenv(0)).__index G.innerCount = count setfenv(0, G)");
-    EXPECT_EQ(eval("lua", "count"), "1");
-    EXPECT_EQ(eval("lua", "innerCount"), "101");
+    EXPECT_EQ(game_.eval("count"), "1");
+    EXPECT_EQ(game_.eval("innerCount"), "101");
 
     // Far more distinct statements than are kept: every one still runs.
     game_.run("total = 0");
@@ -131,7 +109,7 @@ TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {
     for (int i = 0; i < 2000; ++i) {
         expected += i % 700;
     }
-    EXPECT_EQ(eval("lua", "total"), std::to_string(expected));
+    EXPECT_EQ(game_.eval("total"), std::to_string(expected));
     EXPECT_EQ(lua_gettop(vm->state()), top);
 }
 

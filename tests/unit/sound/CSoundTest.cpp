@@ -179,9 +179,11 @@ TEST_F(CSoundTest, NoFreeVoiceIsLoggedAndStopAllHandsEveryVoiceBack) {
     EXPECT_EQ(logs.count(errorLine(13, tone, "no free voice")), 1);
 
     sound->stopChannel(0);  // not one of its channels: nothing
-    sound->stopAll();       // hands every voice back; the stream was not playing
+    sound->stopAll();       // hands every voice back
     EXPECT_EQ(sound->getChannelCount(), 0u);
     EXPECT_NE(sound->playStream(tone), 0u);
+    sound->stopAll();  // the stream goes on
+    EXPECT_TRUE(sound->isStreamPlaying());
     for (const std::string& path : paths) {
         EXPECT_NE(sound->play3D(path, 100, true), 0u) << path;
     }

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <lua.h>
+
 #include "script/ScriptVM.h"
 
 namespace vantor::test {
@@ -65,6 +67,15 @@ std::vector<std::string> TestGame::logLinesWith(const std::string& text) const {
 
 void TestGame::run(const std::string& code) {
     app_->getScriptVM("lua")->executeString(code);
+}
+
+std::string TestGame::eval(const std::string& expression, const std::string& state) {
+    ScriptVM* vm = app_->getScriptVM(state);
+    vm->executeString("__result = tostring(" + expression + ")");
+    lua_getglobal(vm->state(), "__result");
+    std::string value = lua_isstring(vm->state(), -1) ? lua_tostring(vm->state(), -1) : "";
+    lua_pop(vm->state(), 1);
+    return value;
 }
 
 std::string TestGame::defaultSetup(const std::string& startLevel) {

@@ -44,6 +44,8 @@ public:
 
     // Runs Lua text in the "lua" state.
     void run(const std::string& code);
+    // The value of a Lua expression as tostring gives it, in a script state.
+    std::string eval(const std::string& expression, const std::string& state = "lua");
 
     // A setup.lua with the usual keys, for tests that do not care.
     static std::string defaultSetup(const std::string& startLevel = "start.lua");

@@ -107,12 +107,4 @@ Ogre::MeshPtr makeGridMesh(const std::string& name, int cells, float cellSize, f
     return makeMesh(name, vertices, {grid});
 }
 
-void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions) {
-    auto buffer = mesh.sharedVertexData->vertexBufferBinding->getBuffer(0);
-    for (size_t i = 0; i < positions.size(); ++i) {
-        const float xyz[3] = {positions[i].x, positions[i].y, positions[i].z};
-        buffer->writeData(i * 24 + 12, sizeof xyz, xyz);
-    }
-}
-
 }  // namespace vantor::test

@@ -33,7 +33,4 @@ Ogre::MeshPtr makeBoxMesh(const std::string& name, const Ogre::Vector3& min,
 // origin at height y, facing +Y, in one submesh over shared vertex data.
 Ogre::MeshPtr makeGridMesh(const std::string& name, int cells, float cellSize, float y);
 
-// Overwrites the positions of a mesh's shared vertex data.
-void rewriteSharedPositions(Ogre::Mesh& mesh, const std::vector<Ogre::Vector3>& positions);
-
 }  // namespace vantor::test

@@ -151,8 +151,7 @@ TEST_F(AvatarTest, HoldingForwardRampsTheWalkSpeedAndStartsWalkingOnce) {
         avatar->setMove(V(5, 0, 0));
         step();
     }
-    EXPECT_NEAR(avatar->getWalkVelocity().x, 5.0f, 0.1f);
-    EXPECT_LE(avatar->getWalkVelocity().x, 5.0f + 1e-4f);
+    EXPECT_NEAR(avatar->getWalkVelocity().x, 5.0f, 1e-4f);
     EXPECT_EQ(count("StartWalk"), 1);
     // Heading 0 walks along world +x.
     EXPECT_GT(avatarPosition().x, 1.0f);
@@ -167,9 +166,6 @@ TEST_F(AvatarTest, HoldingForwardRampsTheWalkSpeedAndStartsWalkingOnce) {
     const float after = avatar->getLinearVelocity().x;
     EXPECT_LE(after, 0.95f * before + 1e-3f);
     EXPECT_GT(after, 0.90f * before);
-    step(20);
-    EXPECT_EQ(count("EndWalk"), 1);
-    EXPECT_LT(avatar->getLinearVelocity().x, 0.5f * before);
 }
 
 TEST_F(AvatarTest, WalkingTurnsWithTheHeading) {
@@ -356,26 +352,6 @@ TEST_F(AvatarTest, ResetPutsTheAvatarBackAtRestInTheAir) {
     EXPECT_EQ(avatar->getLinearVelocity(), V::ZERO);
     EXPECT_EQ(avatarPosition(), V(0, 0.25f, 0));
     EXPECT_EQ(avatar->getBodyPosition(), V(0, 0.25f, 0));
-}
-
-TEST_F(AvatarTest, WalksUpARamp) {
-    // A wedge rising from y 0 at x 2 to y 1 at x 6.
-    const std::vector<V> corners = {V(2, 0, -2), V(2, 0, 2), V(6, 1, 2), V(6, 1, -2)};
-    test::SubMeshData top;
-    top.shared = true;
-    top.indices = {0, 1, 2, 0, 2, 3};
-    test::makeMesh("RampMesh", corners, {top});
-    addSolid("Ramp", "RampMesh", V::ZERO);
-    standOnGround();
-    float highest = 0.0f;
-    for (int i = 0; i < 200 && avatarPosition().x < 5.5f; ++i) {
-        avatar->setMove(V(5, 0, 0));
-        step();
-        highest = std::max(highest, avatarPosition().y);
-    }
-    EXPECT_GT(avatarPosition().x, 5.0f);
-    EXPECT_GT(highest, 0.25f + 0.6f);
-    EXPECT_EQ(ground(), "Ramp");
 }
 
 TEST(AvatarPlatform, RidesAMovingPlatform) {

@@ -89,10 +89,17 @@ TEST_F(SimulationTest, ScriptsAddingMessagesDuringDeliveryAreServedAndRunawayOne
     EXPECT_EQ(world.advance(19), Ticks{20});
     EXPECT_EQ(world.text("log"), "first next");
     EXPECT_TRUE(sim.getMessages().empty());
+    // A loop that queues its next round first outlives an error in a round.
+    world.run(
+        "rounds = 0 function Round() if rounds < 2 then Post('door', 20 * (rounds + 3), "
+        "7, 'Round()') end rounds = rounds + 1 error('the lights failed') end");
+    sim.addActorMessage(message("door", 40, ActorMessageType::Script, "Round()"));
+    world.advance(60);
+    EXPECT_EQ(world.number("rounds"), 3);
     // One that queues itself again for ever is cut off at the bound per tick.
     world.run("count = 0 function again() count = count + 1 Post('door', 0, 7, 'again()') end");
     sim.addActorMessage(message("door", 0, ActorMessageType::Script, "again()"));
-    EXPECT_EQ(world.advance(20), Ticks{40});
+    EXPECT_EQ(world.advance(20), Ticks{100});
     EXPECT_EQ(world.number("count"), Simulation::kMaxScriptMessagesPerTick);
     EXPECT_EQ(world.logs.count("Too many Script messages"), 1);
     EXPECT_EQ(sim.getMessages().size(), 1u);  // the next one waits
