@@ -48,6 +48,25 @@ TEST_F(SimulationTest, FramesRunTwentyMillisecondTicksUntilPastTheClock) {
     EXPECT_EQ(world.advance(0).size(), 5u);
 }
 
+TEST_F(SimulationTest, ATickDeliversMessagesBeforeTheAvatarStepsAndTheCallbacksRun) {
+    // Placed by a message due in the tick, the avatar falls from there in the
+    // same tick; a callback sees where the message put the geometry.
+    world.addActor("_AVATAR");
+    world.levelRoot()->createChildSceneNode("ROT1");
+    test::makeBoxMesh("box.mesh", Vector3(-1, -1, -1), Vector3(1, 1, 1));
+    world.collision.createSpace("Trigger", "");
+    world.addActor("trigger")->setCollisionGeometry("box.mesh", "Trigger");
+    world.addActor("mover", Vector3(10, 0, 0))->setCollisionGeometry("box.mesh", "");
+    world.run("touched = 0 function Touched() touched = touched + 1 end");
+    sim.registerCollisionCallback("mover", "Trigger", "Touched", false);
+    sim.addActorMessage(message("_AVATAR", 20, ActorMessageType::Position, "", {0, 5, 0}));
+    sim.addActorMessage(message("mover", 20, ActorMessageType::Position, "", {1, 0, 0}));
+    world.advance(19);
+    // The node marks the sphere's centre, a radius above the body that fell a little.
+    EXPECT_NEAR(sim.findActor("_AVATAR")->getNode()->getPosition().y, 5.25f, 0.01f);
+    EXPECT_EQ(world.number("touched"), 1);
+}
+
 TEST_F(SimulationTest, AFrameRunsAtMostItsBoundOfTicksAndSaysSoOncePerFall) {
     world.clock.advance(30000);  // 1501 ticks to catch up
     for (int frame = 0; frame < 3; ++frame) {
