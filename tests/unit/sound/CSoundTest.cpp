@@ -1,22 +1,46 @@
 #include "sound/CSound.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
+#include <vector>
 
-#include "sound/SoundTestSupport.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 namespace vantor {
 namespace {
+
+// Writes a sine tone with libsndfile. format: a libsndfile major format and
+// subtype (0: 16-bit WAV). False when the format cannot be written.
+bool writeTone(const std::string& path, double seconds, double hertz, int channels,
+               int format = 0) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = channels;
+    info.format = format ? format : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file) {
+        return false;
+    }
+    const auto frames = static_cast<size_t>(seconds * info.samplerate);
+    std::vector<float> data(frames * static_cast<size_t>(channels));
+    for (size_t i = 0; i < data.size(); ++i) {
+        const double t = static_cast<double>(i / static_cast<size_t>(channels)) / info.samplerate;
+        data[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * hertz * t));
+    }
+    const sf_count_t written = sf_writef_float(file, data.data(), static_cast<sf_count_t>(frames));
+    sf_close(file);
+    return written == static_cast<sf_count_t>(frames);
+}
 
 std::string errorLine(int code, const std::string& path, const std::string& cause) {
     return "CSound: Error code: " + std::to_string(code) + " (" + path + "): " + cause;
@@ -25,11 +49,11 @@ std::string errorLine(int code, const std::string& path, const std::string& caus
 class CSoundTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::useNullAudio();
+        setenv("ALSOFT_DRIVERS", "null", 0);  // no sound card needed
         sound = std::make_unique<CSound>(nullptr);
         ASSERT_EQ(logs.count("CSound: Error!"), 0) << "no OpenAL device (null backend)";
         tone = dir.file("tone.wav");
-        ASSERT_TRUE(test::writeTone(tone, 2.0, 440.0, 1));
+        ASSERT_TRUE(writeTone(tone, 2.0, 440.0, 1));
     }
 
     test::TempDir dir;
@@ -49,9 +73,9 @@ TEST_F(CSoundTest, DecodesRealMp3OggAndFlacFiles) {
     const std::string mp3 = dir.file("music.mp3");
     const std::string ogg = dir.file("effect.ogg");
     const std::string flac = dir.file("effect.flac");
-    ASSERT_TRUE(test::writeTone(mp3, 0.5, 440.0, 2, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III));
-    ASSERT_TRUE(test::writeTone(ogg, 0.5, 440.0, 2, SF_FORMAT_OGG | SF_FORMAT_VORBIS));
-    ASSERT_TRUE(test::writeTone(flac, 0.5, 440.0, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    ASSERT_TRUE(writeTone(mp3, 0.5, 440.0, 2, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III));
+    ASSERT_TRUE(writeTone(ogg, 0.5, 440.0, 2, SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+    ASSERT_TRUE(writeTone(flac, 0.5, 440.0, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
     EXPECT_NE(sound->play2D(mp3, 100, false), 0u);
     EXPECT_NE(sound->play3D(ogg, 100, false), 0u);  // stereo mixed down for 3D
     EXPECT_NE(sound->play2D(flac, 100, false), 0u);
@@ -66,7 +90,7 @@ TEST_F(CSoundTest, DecodesRealMp3OggAndFlacFiles) {
 
 TEST_F(CSoundTest, TenPlaybacksPerSampleAndTheFirstLoadDecidesTheLoop) {
     const std::string blip = dir.file("blip.wav");
-    ASSERT_TRUE(test::writeTone(blip, 0.05, 880.0, 1));
+    ASSERT_TRUE(writeTone(blip, 0.05, 880.0, 1));
     // Loaded unlooped: asking for a loop later changes nothing.
     EXPECT_NE(sound->play2D(blip, 100, false), 0u);
     std::set<uint32_t> channels;
@@ -107,34 +131,31 @@ TEST_F(CSoundTest, FailuresAreLoggedWithTheirCauseAndRetried) {
     EXPECT_EQ(logs.count("CSound: Playing " + missingMusic), 0);
 
     // Nothing was cached: once the file exists it loads.
-    ASSERT_TRUE(test::writeTone(missing, 0.5, 440.0, 1));
+    ASSERT_TRUE(writeTone(missing, 0.5, 440.0, 1));
     EXPECT_NE(sound->play2D(missing, 100, false), 0u);
 }
 
-// Writes the header of a 16-bit mono WAV of `seconds` at 8 kHz and extends the
-// file to its full length without writing the sound (a sparse file).
-void writeSilentWav(const std::string& path, double seconds, int channels = 1) {
-    const uint32_t data = static_cast<uint32_t>(seconds * 8000) * 2u * uint32_t(channels);
-    SF_INFO info{};
-    info.samplerate = 8000;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr);
-    std::vector<short> frame(static_cast<size_t>(channels), 1000);
-    sf_writef_short(file, frame.data(), 1);
-    sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
-    sf_close(file);
-    // Patch the data chunk and RIFF sizes, then grow the file.
-    const int fd = ::open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    const uint32_t header = static_cast<uint32_t>(size) - 2u * uint32_t(channels);
-    const uint32_t riff = header - 8 + data;
-    ASSERT_EQ(::pwrite(fd, &riff, 4, 4), 4);
-    ASSERT_EQ(::pwrite(fd, &data, 4, header - 4), 4);
-    ASSERT_EQ(::ftruncate(fd, header + data), 0);
-    ::close(fd);
+// A 16-bit WAV of `seconds` at 8 kHz: a header and a hole of silence (a
+// sparse file), so hours of it cost nothing.
+void writeSilentWav(const std::string& path, double seconds, uint16_t channels = 1) {
+    const uint32_t rate = 8000, data = uint32_t(seconds * rate) * 2u * channels, riff = 36 + data;
+    const uint32_t fmtSize = 16, bytesPerSecond = rate * 2u * channels;
+    const uint16_t pcm = 1, align = uint16_t(2 * channels), bits = 16;
+    std::ofstream out(path, std::ios::binary);
+    auto put = [&](const auto& value) {
+        out.write(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    out << "RIFF";
+    put(riff);
+    out << "WAVEfmt ";
+    for (const auto& value : {fmtSize, uint32_t(pcm | channels << 16), rate, bytesPerSecond,
+                              uint32_t(align | bits << 16)}) {
+        put(value);
+    }
+    out << "data";
+    put(data);
+    out.close();
+    std::filesystem::resize_file(path, 44 + data);
 }
 
 TEST_F(CSoundTest, SamplesBeyondTheLimitsAreRefusedAndLongOnesStream) {
@@ -165,7 +186,7 @@ TEST_F(CSoundTest, NoFreeVoiceIsLoggedAndStopAllHandsEveryVoiceBack) {
     std::vector<std::string> paths;
     for (int i = 0; i < 30; ++i) {
         paths.push_back(dir.file("loop" + std::to_string(i) + ".wav"));
-        ASSERT_TRUE(test::writeTone(paths.back(), 0.1, 300.0 + i, 1));
+        ASSERT_TRUE(writeTone(paths.back(), 0.1, 300.0 + i, 1));
     }
     int zeros = 0;
     for (const std::string& path : paths) {

@@ -1,21 +1,90 @@
-// The launcher runs a stand-in xdg-open placed first on PATH; the stand-in
-// records the arguments it received.
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "platform/Browser.h"
+#include "platform/Http.h"
 #include "support/TempDir.h"
 
 namespace vantor {
 namespace {
+
+// http_test_server.py (next to this file) on 127.0.0.1 for the life of the
+// object; port() is 0 when it did not come up.
+class LocalHttpServer {
+public:
+    LocalHttpServer() {
+        const auto script = std::filesystem::path(__FILE__).parent_path() / "http_test_server.py";
+        output_ = popen(("exec python3 '" + script.string() + "'").c_str(), "r");
+        char line[32];
+        if (output_ && std::fgets(line, sizeof line, output_)) {  // the first line is the port
+            port_ = std::atoi(line);
+        }
+    }
+    ~LocalHttpServer() {
+        if (port_) {
+            test::TempDir dir;
+            platform::downloadToFile(base() + "quit", dir.file("bye"));
+        }
+        if (output_) {
+            pclose(output_);
+        }
+    }
+    int port() const { return port_; }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+private:
+    FILE* output_ = nullptr;
+    int port_ = 0;
+};
+
+using platform::DownloadStatus;
+
+TEST(HttpTest, TransfersAreBoundedInSizeAndTimeAndLeaveTheOldFileAlone) {
+    LocalHttpServer server;
+    ASSERT_NE(server.port(), 0) << "test HTTP server did not start";
+    test::TempDir dir;
+    platform::DownloadLimits bounded;
+    bounded.totalSeconds = 2;
+    bounded.maxBytes = 100000;
+    const std::pair<const char*, const char*> cases[] = {
+        {"body/200000", "download limit of 0.0953674"},  // announced too large
+        {"drip", "(the limit is 2 s)"},                  // 2 bytes a second
+    };
+    for (const auto& [path, cause] : cases) {
+        dir.write("news.txt", "old");
+        const auto started = std::chrono::steady_clock::now();
+        const auto result =
+            platform::downloadToFile(server.base() + path, dir.file("news.txt"), bounded);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        EXPECT_EQ(result.status, DownloadStatus::Failed) << path;
+        EXPECT_NE(result.error.find(cause), std::string::npos) << path << ": " << result.error;
+        EXPECT_LT(took.count(), 4.0) << path;
+        EXPECT_EQ(dir.read("news.txt"), "old") << path;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << path;
+    }
+}
+
+TEST(HttpTest, UnsendableAddressesAndUnwritableFilesFailBeforeAnyTransfer) {
+    test::TempDir dir;
+    for (const std::string& path : std::initializer_list<std::string>{
+             "a b", "a\tb", "a\nb", std::string("a\x7f"), std::string("a\0b", 3)}) {
+        EXPECT_EQ(platform::downloadToFile("http://127.0.0.1:9/" + path, dir.file("x")).status,
+                  DownloadStatus::BadAddress);
+    }
+    EXPECT_TRUE(platform::isSendableAddress("http://127.0.0.1:9/caf\xc3\xa9"));  // %-encoded
+    EXPECT_EQ(platform::downloadToFile("http://127.0.0.1:9/x", dir.file("no/such/file")).status,
+              DownloadStatus::FileFailed);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
 
 namespace fs = std::filesystem;
 

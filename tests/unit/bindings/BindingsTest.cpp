@@ -1,25 +1,29 @@
-// Every script function of the table, called from Lua in a headless
-// application: each survives missing and random arguments with its default
-// results and no Lua error, reports misuse in the level's words, and keeps
-// its contract (one row each below).
-
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 #include <gtest/gtest.h>
 #include <lauxlib.h>
 #include <lua.h>
+#include <lualib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
+#include <regex>
+#include <set>
+#include <string>
 
 #include "app/GameApp.h"
 #include "script/ScriptVM.h"
 #include "script/bindings/FunctionTable.h"
+#include "script/bindings/wrap_web.h"
 #include "support/TestGame.h"
 #include "world/Simulation.h"
 
 namespace vantor {
+
+using namespace script;
 namespace {
 
 // Results a function returns, whatever happens; every other function returns none.
@@ -237,6 +241,62 @@ const Contract kContracts[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rows, FunctionContractTest, ::testing::ValuesIn(kContracts),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The level author's guide documents exactly the installed functions: each
+// has one heading "### `Name`" in docs/scripting.md, and each such heading
+// names one of them. (__FILE__ is absolute: CMake compiles sources by path.)
+TEST(ScriptingGuideTest, HeadingsNameExactlyTheInstalledFunctions) {
+    std::ifstream guide(std::filesystem::path(__FILE__).parent_path() /
+                        "../../../docs/scripting.md");
+    ASSERT_TRUE(guide) << "cannot read docs/scripting.md";
+    std::map<std::string, int> documented;
+    const std::regex heading("### `([^`]+)`\\r?");
+    std::smatch match;
+    for (std::string line; std::getline(guide, line);) {
+        if (std::regex_match(line, match, heading)) {
+            ++documented[match[1]];
+        }
+    }
+    for (const ScriptFunctionEntry& entry : scriptFunctionTable()) {
+        EXPECT_EQ(documented[entry.name], 1) << "headings for " << entry.name;
+        documented.erase(entry.name);
+    }
+    EXPECT_TRUE(documented.empty()) << documented.begin()->first << " is no installed function";
+}
+
+class DownloadBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        L_ = luaL_newstate();
+        luaL_openlibs(L_);
+    }
+    void TearDown() override { lua_close(L_); }
+
+    std::string baseAfter(const std::string& setupScript) {
+        EXPECT_EQ(luaL_dostring(L_, setupScript.c_str()), 0);
+        lua_pushstring(L_, "sentinel");
+        const std::string base = web::downloadBase(L_);
+        EXPECT_EQ(lua_gettop(L_), 1) << "stack not balanced";
+        EXPECT_STREQ(lua_tostring(L_, -1), "sentinel");
+        lua_settop(L_, 0);
+        return base;
+    }
+
+    lua_State* L_ = nullptr;
+};
+
+TEST_F(DownloadBaseTest, TheSetupKeyNamesTheBaseOnlyWhenItIsAText) {
+    EXPECT_EQ(baseAfter("setup = { downloadurl = 'http://127.0.0.1:8/files/' }"),
+              "http://127.0.0.1:8/files/");
+    EXPECT_EQ(web::downloadBase(nullptr), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = 'not a table'"), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = { downloadurl = '' }"), web::kDownloadBase);
+    EXPECT_EQ(baseAfter("setup = { downloadurl = 5 }"), web::kDownloadBase);
+    // A strict-globals script raises on any missing lookup; the read must not.
+    EXPECT_EQ(
+        baseAfter("setup = nil; setmetatable(_G, { __index = function() error('strict') end })"),
+        web::kDownloadBase);
+}
 
 }  // namespace
 }  // namespace vantor

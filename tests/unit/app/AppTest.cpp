@@ -1,3 +1,6 @@
+// The application's own parts: the level clock and the asset checks that
+// refuse damaged or oversized files before OGRE reads them.
+
 #include <Ogre.h>
 #include <OgreSkeletonManager.h>
 #include <OgreSkeletonSerializer.h>
@@ -12,11 +15,28 @@
 
 #include "app/FontCheck.h"
 #include "app/ImageCheck.h"
+#include "app/LevelClock.h"
 #include "support/TestGame.h"
 #include "support/TestMeshes.h"
 
 namespace vantor {
 namespace {
+
+TEST(LevelClockTest, CountsFromTheLevelStartAndNeverGoesBackPastIt) {
+    platform::ManualClock source(4000000000u);  // wraps during the test
+    LevelClock clock(source);
+    source.advance(500000000u);
+    EXPECT_EQ(clock.nowMs(), 500000000u);
+    clock.fastForward(1000);
+    EXPECT_EQ(clock.nowMs(), 500001000u);
+    clock.fastForward(-1000);
+    EXPECT_EQ(clock.nowMs(), 500000000u);
+    clock.fastForward(-2000000000);  // further back than the level is old
+    EXPECT_EQ(clock.nowMs(), 0u);
+    source.advance(20);
+    clock.restart();
+    EXPECT_EQ(clock.nowMs(), 0u);
+}
 
 // Offset of the first chunk `id` among the mesh chunk's children.
 size_t meshChild(const std::string& file, uint16_t id) {
