@@ -5,6 +5,7 @@
 #include <lualib.h>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 
 #include "core/Log.h"
@@ -200,37 +201,29 @@ void ScriptVM::close() {
 }
 
 int ScriptVM::executeFile(const std::string& path) {
-    if (!state_) {
-        log("Error. Script state " + name_ + " is closed; not running " + path);
-        return -1;
-    }
-    ScriptWatchdog::Call call(watchdog_);
-    lua_State* L = state_;
-    const int top = lua_gettop(L);
-    int status = sandbox_ ? sandbox_->loadFile(L, path) : luaL_loadfile(L, path.c_str());
-    if (status == 0) {
-        status = lua_pcall(L, 0, LUA_MULTRET, 0);
-    }
-    status = report(status);
-    if (state_ == L) {
-        lua_settop(L, top);
-    }
-    return status;
+    return execute(" " + path, [&] {
+        return sandbox_ ? sandbox_->loadFile(state_, path) : luaL_loadfile(state_, path.c_str());
+    });
 }
 
 int ScriptVM::executeString(const std::string& code) {
+    return execute(": " + code, [&] { return loadStatement(code); });
+}
+
+int ScriptVM::execute(const std::string& what, const std::function<int()>& load) {
     if (!state_) {
-        log("Error. Script state " + name_ + " is closed; not running: " + code);
+        log("Error. Script state " + name_ + " is closed; not running" + what);
         return -1;
     }
     ScriptWatchdog::Call call(watchdog_);
     lua_State* L = state_;
     const int top = lua_gettop(L);
-    int status = loadStatement(code);
+    int status = load();
     if (status == 0) {
         status = lua_pcall(L, 0, LUA_MULTRET, 0);
     }
     status = report(status);
+    // The chunk may have closed this very state; then there is no stack left.
     if (state_ == L) {
         lua_settop(L, top);
     }

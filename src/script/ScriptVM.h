@@ -2,6 +2,7 @@
 
 #include <lua.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ public:
     static void raiseIfInterrupted(lua_State* L);
 
 private:
+    // Loads a chunk with `load`, runs it and drops its results; `what` ends
+    // the refusal line of a closed state.
+    int execute(const std::string& what, const std::function<int()>& load);
     int report(int status);
     int loadStatement(const std::string& code);
     void rememberChunk(const std::string& code);

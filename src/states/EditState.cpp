@@ -80,14 +80,8 @@ void EditState::mouseMoved(const OIS::MouseEvent& event) {
 }
 
 void EditState::keyPressed(const OIS::KeyEvent& event) {
-    if (event.key == OIS::KC_SYSRQ) {
-        states::runScript(ScriptCall(states::kScreenshot).str());
-    }
-    if (event.key == OIS::KC_ESCAPE) {
-        if (states::escapeEndsGame()) {
-            return;
-        }
-        states::runScript(ScriptCall(states::kEscPressed).str());
+    if (!states::runSharedKeys(event)) {
+        return;
     }
     if (event.key == OIS::KC_RETURN) {
         states::runScript(ScriptCall(states::kAvatarToCamera).str());

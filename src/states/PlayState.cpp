@@ -12,7 +12,6 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/SceneLookup.h"
-#include "script/ScriptCall.h"
 #include "script/TableValues.h"
 #include "world/Simulation.h"
 
@@ -146,16 +145,9 @@ void PlayState::mouseMoved(const OIS::MouseEvent& event) {
 }
 
 void PlayState::keyPressed(const OIS::KeyEvent& event) {
-    if (event.key == OIS::KC_SYSRQ) {
-        states::runScript(ScriptCall(states::kScreenshot).str());
+    if (states::runSharedKeys(event)) {
+        states::runScript(states::keyStatement(states::kKeyPressed, event));
     }
-    if (event.key == OIS::KC_ESCAPE) {
-        if (states::escapeEndsGame()) {
-            return;
-        }
-        states::runScript(ScriptCall(states::kEscPressed).str());
-    }
-    states::runScript(states::keyStatement(states::kKeyPressed, event));
 }
 
 void PlayState::keyReleased(const OIS::KeyEvent& event) {

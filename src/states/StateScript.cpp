@@ -60,6 +60,19 @@ bool escapeEndsGame() {
     return true;
 }
 
+bool runSharedKeys(const OIS::KeyEvent& event) {
+    if (event.key == OIS::KC_SYSRQ) {
+        runScript(ScriptCall(kScreenshot).str());
+    }
+    if (event.key == OIS::KC_ESCAPE) {
+        if (escapeEndsGame()) {
+            return false;
+        }
+        runScript(ScriptCall(kEscPressed).str());
+    }
+    return true;
+}
+
 std::string keyStatement(const char* function, const OIS::KeyEvent& event) {
     return ScriptCall(function)
         .integer(static_cast<int>(event.key))

@@ -36,6 +36,11 @@ void runScript(const std::string& statement);
 // either callback keeps Escape for itself and this returns false.
 bool escapeEndsGame();
 
+// The keys both states pass on alike: SysRq runs Screenshot(), Escape runs
+// EscPressed() (or ends a level without callbacks; see escapeEndsGame). False
+// when the game is ending and the key must go no further.
+bool runSharedKeys(const OIS::KeyEvent& event);
+
 // KeyPressed(code, 'text') and KeyReleased(code, 'text'): the key code as a
 // signed number, the character code as unsigned decimal digits in quotes.
 std::string keyStatement(const char* function, const OIS::KeyEvent& event);
