@@ -235,6 +235,20 @@ class Game:
         subprocess.run([os.path.join(TOOLS_DIR, "close_window"), self.window()],
                        env=dict(os.environ, DISPLAY=display()), check=True)
 
+    def end(self, how="window", timeout=30):
+        """Ends the running engine by closing its window or by a signal number,
+        and checks the clean exit."""
+        if how == "window":
+            self.close_window()
+        else:
+            self.signal(how)
+        self.assert_clean_exit(self.wait(timeout))
+
+    def assert_clean_exit(self, code):
+        """Exit code 0 with every teardown line in order."""
+        assert code == 0, "exit code %s; log tail:\n%s" % (code, "\n".join(self.log()[-20:]))
+        assert_in_order(self.log(), TEARDOWN)
+
     def cleanup(self):
         if self.proc and self.proc.poll() is None:
             self.proc.kill()

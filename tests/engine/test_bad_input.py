@@ -4,7 +4,7 @@ import os
 import signal
 
 import harness
-from harness import TEARDOWN, Game, assert_in_order
+from harness import Game, assert_in_order
 
 LEVEL = "CreateSceneNode('', 'LevelRoot')\nLogText('level ran')\n"
 
@@ -40,16 +40,6 @@ SETUPS = {
 }
 
 
-def close(game, how):
-    if how == "window":
-        game.close_window()
-    else:
-        game.signal(signal.SIGTERM)
-    code = game.wait(30)
-    assert code == 0, "exit code %s; log tail:\n%s" % (code, "\n".join(game.log()[-20:]))
-    assert_in_order(game.log(), TEARDOWN)
-
-
 def write_raw(game, relative, content):
     full = game.path(relative)
     if content is None:
@@ -60,7 +50,7 @@ def write_raw(game, relative, content):
 
 
 def test_broken_setup_files_start_log_and_close():
-    closers = ["sigterm", "window"]
+    closers = [signal.SIGTERM, "window"]
     for index, (name, content) in enumerate(sorted(SETUPS.items())):
         with Game(levels={"start.lua": LEVEL}) as game:
             write_raw(game, "Resource/setup.lua", content)
@@ -83,7 +73,7 @@ def test_broken_setup_files_start_log_and_close():
                 with open(game.stderr_path, errors="replace") as err:
                     assert "not usable; opening 800x600" in err.read()
             assert game.proc.poll() is None, "engine ended with setup %s" % name
-            close(game, closers[index % 2])
+            game.end(closers[index % 2])
 
 
 def test_extreme_setup_numbers_start_and_close():
@@ -97,7 +87,7 @@ def test_extreme_setup_numbers_start_and_close():
         # The window opens before the log file does.
         with open(game.stderr_path, errors="replace") as err:
             assert "not usable; opening 800x600" in err.read()
-        close(game, "window")
+        game.end("window")
 
 
 LEVELS = {
@@ -109,7 +99,7 @@ LEVELS = {
 
 
 def test_broken_level_files_start_log_and_close():
-    closers = ["window", "sigterm"]
+    closers = ["window", signal.SIGTERM]
     for index, (name, content) in enumerate(sorted(LEVELS.items())):
         with Game(levels={"start.lua": LEVEL}) as game:
             write_raw(game, "Resource/LevelData/start.lua", content)
@@ -121,7 +111,7 @@ def test_broken_level_files_start_log_and_close():
             if name == "missing":
                 assert [line for line in game.log() if "cannot open" in line], game.log()[-20:]
             assert game.proc.poll() is None, "engine ended with level %s" % name
-            close(game, closers[index % 2])
+            game.end(closers[index % 2])
 
 
 harness.main(globals())

@@ -38,12 +38,7 @@ def test_the_window_sigterm_and_sigint_end_the_run_with_full_teardown():
         with Game(levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\n"}) as game:
             game.start()
             game.wait_for_log("LoadLevel(start.lua) end at: ")
-            if how == "window":
-                game.close_window()
-            else:
-                game.signal(how)
-            assert game.wait(30) == 0
-            assert_in_order(game.log(), TEARDOWN)
+            game.end(how)
 
 
 def test_a_quit_signal_cuts_a_long_frame_sleep_short():
@@ -52,9 +47,7 @@ def test_a_quit_signal_cuts_a_long_frame_sleep_short():
               levels={"start.lua": "CreateSceneNode('', 'LevelRoot')\n"}) as game:
         game.start()
         game.wait_for_log("LoadLevel(start.lua) end at: ")
-        game.signal(signal.SIGTERM)
-        assert game.wait(20) == 0
-        assert_in_order(game.log(), TEARDOWN)
+        game.end(signal.SIGTERM, timeout=20)
 
 
 def test_stencil_shadows_render():

@@ -27,9 +27,7 @@ namespace {
 
 class ScriptVMTest : public ::testing::Test {
 protected:
-    ScriptVMTest() : game_(test::TestGame::defaultSetup(), {{"start.lua", "levelValue = 7\n"}}) {
-        game_.start();
-    }
+    ScriptVMTest() : game_(test::TestGame::defaultSetup(), {{"start.lua", ""}}) { game_.start(); }
 
     test::TestGame game_;
 };
@@ -71,16 +69,6 @@ TEST_F(ScriptVMTest, EveryStateGetsLibrariesPathAndTheFunctionTable) {
                 << state << " " << entry.name;
         }
     }
-}
-
-TEST_F(ScriptVMTest, StateSurvivesLevelLoadsWhileLuaStartsAfresh) {
-    game_.run("ExecuteCmd('state', 'kept = 42') fromLevel = 1");
-    EXPECT_EQ(game_.eval("levelValue"), "7");
-    game_.app().loadLevel("");
-    EXPECT_EQ(game_.eval("kept", "state"), "42");
-    EXPECT_EQ(game_.eval("fromLevel"), "nil");
-    EXPECT_EQ(game_.eval("levelValue"), "7");  // the level file ran again
-    EXPECT_EQ(game_.eval("GetFloatValue('state', '_G', 'kept')"), "42");
 }
 
 TEST_F(ScriptVMTest, RepeatedStatementsRunEveryTimeAgainstCurrentGlobals) {

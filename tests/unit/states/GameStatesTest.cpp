@@ -5,7 +5,6 @@
 #include <OgreCamera.h>
 #include <OgreSceneManager.h>
 #include <gtest/gtest.h>
-#include <lua.h>
 
 #include <memory>
 #include <set>
@@ -13,7 +12,6 @@
 
 #include "app/GameApp.h"
 #include "camera/CameraController.h"
-#include "script/ScriptVM.h"
 #include "states/EditState.h"
 #include "states/PlayState.h"
 #include "states/StateScript.h"

@@ -1,8 +1,6 @@
 #include "support/TestGame.h"
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include <lua.h>
 
