@@ -159,8 +159,9 @@ def test_every_level_loads_cleanly_and_looks_like_itself():
                 assert mean > 8, "%s and %s look alike (mean difference %.1f)" % (a, b, mean)
 
 
-# Dropped onto the garden's jump pad half a second after the level starts.
-ONTO_THE_PAD = '\nAddActorMessage("_AVATAR", 500, 1, "", "", -6, 1.5, -8, 0)\n'
+# Dropped onto the garden's jump pad, from well below its gem, half a second
+# after the level starts.
+ONTO_THE_PAD = '\nAddActorMessage("_AVATAR", 500, 1, "", "", -6, 0.6, -8, 0)\n'
 
 
 def test_play_through_from_the_hub_to_the_tower_calls_every_function():
@@ -204,7 +205,8 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
                                 "demo: avatar stands on Ground", "demo: the door opens",
                                 "demo: leaving hub.lua for garden.lua",
                                 "demo: arrived in the garden from hub.lua", "demo: garden.lua ready",
-                                "demo: jump pad", "demo: back at the start",
+                                "demo: jump pad", "demo: gem taken Gem2",
+                                "demo: back at the start",
                                 "demo: leaving garden.lua for tower.lua",
                                 "demo: tower.lua ready"])
         # The door opened once although the plate was touched for many ticks.
