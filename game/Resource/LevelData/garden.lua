@@ -2,7 +2,7 @@
 --
 -- Straight ahead a ramp climbs to a white terrace with a gem and the gate to
 -- the tower. Back on the left a green jump pad throws the ball up to a gem
--- hanging high above it; hedges ring the lawn, and a platform rocks back and
+-- hanging high above it; hedges ring the lawn, and a seesaw rocks back and
 -- forth on its post.
 
 -- Only the tower lets the mouse switch to the edit camera.
@@ -57,17 +57,18 @@ table.insert(demo.onReset, function()
     boostUntil = 0
 end)
 
--- A rocking platform on its post: tips 20 degrees one way and back, over and
--- over.
-demo.platform("Rocker", 4, 0.6, 10, "Vantor/SlabAmber", 0, true)
-demo.actor("RockerPost", "Pillar.mesh", "Solid", 4, -2.95, 10)
+-- A seesaw on its post: tips 12 degrees one way and back, over and over.
+-- Jump onto its lowered end; its raised end stays too low for the ball to
+-- roll in under it.
+demo.platform("Rocker", 4, 0.45, 10, "Vantor/SlabAmber", 0, true)
+demo.actor("RockerPost", "Pillar.mesh", "Solid", 4, -3.05, 10)
 function Rock()
     local now = GetSimulationTime()
     AddActorMessage("Rocker", now + 4000, 7, "Rock()", "", 0, 0, 0, 0)
-    AddActorMessage("Rocker", now, 6, "AddLocal", "", 1, 0, 0, 10)
-    AddActorMessage("Rocker", now + 2000, 6, "AddLocal", "", 1, 0, 0, -10)
+    AddActorMessage("Rocker", now, 6, "AddLocal", "", 1, 0, 0, 6)
+    AddActorMessage("Rocker", now + 2000, 6, "AddLocal", "", 1, 0, 0, -6)
 end
-AddActorMessage("Rocker", 0, 2, "", "", 1, 0, 0, -10)
+AddActorMessage("Rocker", 0, 2, "", "", 1, 0, 0, -6)
 AddActorMessage("Rocker", 0, 7, "Rock()", "", 0, 0, 0, 0)
 
 -- Hedges around the lawn, and trees.
