@@ -105,6 +105,21 @@ function demo.platform(name, x, y, z, material, yaw, floating)
     demo.paint(name, material)
 end
 
+-- A lift: a platform on a column that rises out of the ground with it, so
+-- nothing can roll in under the raised platform (and be crushed when it
+-- comes down). Move the platform with Velocity messages; the column, an
+-- actor attached to it, follows.
+function demo.lift(name, x, y, z, material)
+    demo.platform(name, x, y, z, material, 0, true)
+    local column = name .. "Column"
+    AddActor(column)
+    AddActorMessage(column, 0, 0, name, "Relative", 0, 0, 0, 0)
+    AddActorMessage(column, 0, 3, "Block.mesh", "", 0, 0, 0, 0)
+    AddActorMessage(column, 0, 4, "Block.mesh", "Solid", 0, 0, 0, 0)
+    AddActorMessage(column, 0, 1, "SetLocal", "", 0, -0.4, 0, 0)
+    demo.paint(column, "Vantor/Stone")
+end
+
 -- A piece of scenery: a plain scene node with an entity, no actor.
 function demo.prop(name, mesh, x, y, z, yaw)
     CreateSceneNode("LevelRoot", name)

@@ -60,7 +60,7 @@ RegisterCollisionCallback("_AVATAR", "Triggers", "TriggerTouched")
 
 -- A lift on the left of the path: rises 3 units in 2 s to the ledge behind
 -- it, waits, sinks, waits, again.
-demo.platform("Lift", -4, 0.3, -9, "Vantor/SlabBlue", 0, true)
+demo.lift("Lift", -4, 0.3, -9, "Vantor/SlabBlue")
 function LiftCycle()
     local now = GetSimulationTime()
     AddActorMessage("Lift", now + 7000, 7, "LiftCycle()", "", 0, 0, 0, 0)

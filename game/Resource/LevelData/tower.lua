@@ -40,7 +40,7 @@ demo.platform("Summit", TOWER_X, 3.5, 0, "Vantor/SlabWhite", 0, true)
 demo.gem("Gem1", TOWER_X, 4.25, 0)
 
 -- The lift, well away from the steps: it rides up to the perch behind it.
-demo.platform("Lift", -6, 0.3, -8, "Vantor/SlabBlue", 0, true)
+demo.lift("Lift", -6, 0.3, -8, "Vantor/SlabBlue")
 function LiftCycle()
     local now = GetSimulationTime()
     AddActorMessage("Lift", now + 8000, 7, "LiftCycle()", "", 0, 0, 0, 0)
