@@ -204,10 +204,10 @@ def make_block():
 
 
 def make_step():
-    """A step of the tower's stair: a 3 by 3 column with its top at y = 0,
+    """A step of the tower's stair: a 4 by 4 column with its top at y = 0,
     4 deep, so the stair stands on the ground."""
     b = MeshBuilder()
-    b.box((-1.5, -4.0, -1.5), (1.5, 0.0, 1.5), 1.0 / 3.0)
+    b.box((-2.0, -4.0, -2.0), (2.0, 0.0, 2.0), 0.25)
     return b
 
 

@@ -25,7 +25,7 @@ demo.floor("Vantor/DuskGrass")
 -- The tower: a column under the summit, and eight steps spiralling up
 -- around it, starting in front of the ball and climbing to its right, each
 -- 0.4 above the last: every step is a small jump.
-local TOWER_X, STAIR_RADIUS = 10, 5.2
+local TOWER_X, STAIR_RADIUS = 10, 5.8
 demo.actor("Column", "Pillar.mesh", "Solid", TOWER_X, 0, 0)
 local STEP_COLOURS = { "Vantor/SlabBlue", "Vantor/SlabGreen", "Vantor/SlabAmber", "Vantor/SlabRose",
     "Vantor/SlabViolet", "Vantor/SlabBlue", "Vantor/SlabGreen", "Vantor/SlabAmber" }
