@@ -1,7 +1,11 @@
 """The demo game in game/Resource: every level loads without a script error
-and looks like itself, a keyboard play-through walks from the hub over the
-carousel, through the door trigger and on into the garden and the tower, and
-the levels together call every function of the engine's script table.
+and looks like itself with the ball in view, a keyboard play-through walks
+from the hub over the carousel, over the door's plate and on into the
+garden, where the jump pad throws the ball up to its gem, and the tower,
+and the levels together call every function of the engine's script table.
+
+Screenshots of every level at its start and of the play-through are kept in
+demo-screenshots/ beside this test's build folder, for people to look at.
 
 Function coverage is checked twice:
 - statically: every name of the table appears as a call in the level files
@@ -14,6 +18,7 @@ Function coverage is checked twice:
 import glob
 import os
 import re
+import shutil
 import time
 
 import harness
@@ -27,6 +32,7 @@ SETUP = {"startlevel": "hub.lua", "downloadurl": "http://127.0.0.1:9/"}
 # Called by the levels only on a key the play-through never presses, or on
 # a broken progress table.
 NOT_PLAYED = {"StartWebBrowser", "_ALERT"}
+SHOTS_DIR = os.path.join(harness.TOOLS_DIR or ".", "demo-screenshots")
 
 
 def table_functions():
@@ -75,18 +81,29 @@ def key(game, name, wait_for=None, timeout=20):
         time.sleep(0.3)
 
 
-def screenshots(game):
-    return sorted(glob.glob(os.path.join(game.bin, "vantor-*.png")))
-
-
-def take_screenshot(game):
+def take_screenshot(game, keep_as=None):
+    """F12 in the game; the picture's path. keep_as also stores a copy in
+    SHOTS_DIR under that name."""
     before = len(game.log_with("demo: screenshot "))
     game.xdotool("key", "F12")
     deadline = time.time() + 20
     while len(game.log_with("demo: screenshot ")) == before and time.time() < deadline:
         time.sleep(0.05)
     name = game.log_with("demo: screenshot ")[-1].split("demo: screenshot ")[1]
-    return os.path.join(game.bin, name)
+    path = os.path.join(game.bin, name)
+    if keep_as:
+        os.makedirs(SHOTS_DIR, exist_ok=True)
+        shutil.copyfile(path, os.path.join(SHOTS_DIR, keep_as))
+    return path
+
+
+def ball_pixels(rows):
+    """Pixels of the ball's orange in the middle of the picture, where the
+    camera keeps the ball."""
+    height, width = len(rows), len(rows[0])
+    return sum(1 for row in rows[height // 2 - 60:height // 2 + 60]
+               for r, g, b in row[width // 2 - 60:width // 2 + 60]
+               if r > 180 and 70 < g < 160 and b < 80)
 
 
 def script_errors(game):
@@ -114,21 +131,24 @@ def test_every_level_loads_cleanly_and_looks_like_itself():
             game.start()
             game.wait_for_log("demo: %s ready" % level)
             focus(game)
+            if level == "tower.lua":
+                key(game, "f", "demo: the intro is over")
             time.sleep(3)  # past the fade-in, the avatar has landed
-            shot = take_screenshot(game)
-            assert os.path.exists(shot), shot
+            shot = take_screenshot(game, level.replace(".lua", "-start.png"))
             width, height, rows = read_png(shot)
             assert (width, height) == (800, 600)
             pictures[level] = rows
             quit_from_menu(game)
             assert script_errors(game) == [], script_errors(game)
             assert level_errors(game) == [], level_errors(game)
+            assert not game.log_with("ODE Message"), game.log_with("ODE Message")
             assert game.log_with("LoadLevel(%s) end" % level)
 
     for level, rows in pictures.items():
         colours = {pixel for row in rows[::8] for pixel in row[::8]}
         assert len(colours) > 50, "%s: the picture is nearly blank (%d colours)" % (
             level, len(colours))
+        assert ball_pixels(rows) > 300, "%s: the ball is not in the middle of the picture" % level
     for a in LEVELS:
         for b in LEVELS:
             if a < b:
@@ -139,22 +159,44 @@ def test_every_level_loads_cleanly_and_looks_like_itself():
                 assert mean > 8, "%s and %s look alike (mean difference %.1f)" % (a, b, mean)
 
 
+# Dropped onto the garden's jump pad, from well below its gem, half a second
+# after the level starts.
+ONTO_THE_PAD = '\nAddActorMessage("_AVATAR", 500, 1, "", "", -6, 0.6, -8, 0)\n'
+
+
 def test_play_through_from_the_hub_to_the_tower_calls_every_function():
     with Game(setup=SETUP) as game:
         with_coverage_hook(game)
+        garden = "Resource/LevelData/garden.lua"
+        game.write(garden, game.read(garden) + ONTO_THE_PAD)
         game.start()
         game.wait_for_log("demo: hub.lua ready")
         window = focus(game)
         game.wait_for_log("demo: avatar stands on Dais")
         time.sleep(0.5)
 
-        # Straight ahead: down onto the carousel, through the trigger, the
-        # opening door and the exit; in the garden up the ramp to its exit.
+        # Straight ahead: down onto the carousel, over the plate that opens
+        # the door, through the door and the gate.
         game.xdotool("keydown", "w")
         try:
             game.wait_for_log("demo: avatar stands on Carousel", 15)
             game.wait_for_log("demo: the door opens", 15)
+            take_screenshot(game, "hub-play.png")
             game.wait_for_log("LoadLevel(garden.lua) end", 20)
+        finally:
+            game.xdotool("keyup", "w")
+        # The garden drops the ball onto the jump pad: up it goes to the gem
+        # hanging above the pad.
+        game.wait_for_log("demo: jump pad", 15)
+        take_screenshot(game, "garden-play.png")
+        game.wait_for_log("demo: gem taken Gem2", 15)
+        assert len(game.log_with("demo: jump pad")) == 1
+        # Back to the start (B in the menu), standing: up the ramp to the gate.
+        time.sleep(1.5)
+        key(game, "Escape")
+        key(game, "b", "demo: back at the start")
+        game.xdotool("keydown", "w")
+        try:
             game.wait_for_log("LoadLevel(tower.lua) end", 30)
         finally:
             game.xdotool("keyup", "w")
@@ -163,9 +205,11 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
                                 "demo: avatar stands on Ground", "demo: the door opens",
                                 "demo: leaving hub.lua for garden.lua",
                                 "demo: arrived in the garden from hub.lua", "demo: garden.lua ready",
+                                "demo: jump pad", "demo: gem taken Gem2",
+                                "demo: back at the start",
                                 "demo: leaving garden.lua for tower.lua",
                                 "demo: tower.lua ready"])
-        # The door opened once although the trigger was touched for many ticks.
+        # The door opened once although the plate was touched for many ticks.
         assert len(game.log_with("demo: the door opens")) == 1
         # Progress went along: the tower read the gems taken on the way.
         taken = len(game.log_with("demo: gem taken"))
@@ -174,11 +218,12 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
 
         # The tower's opening flight, skipped with F.
         key(game, "f", "demo: the intro is over")
-        # Effects, help, music, volume and a screenshot.
-        for name in ("c", "c", "h", "h", "m", "m", "v"):
+        time.sleep(1)
+        take_screenshot(game, "tower-play.png")
+        # Effects, help, frame statistics, music, volume.
+        for name in ("c", "c", "h", "h", "F1", "F1", "m", "m", "v"):
             key(game, name)
         assert game.log_with("demo: effect volume 128")
-        assert os.path.exists(take_screenshot(game))
         # The free edit camera, and Return back to the avatar.
         game.xdotool("mousemove", "--window", window, "400", "300")
         game.xdotool("mousemove_relative", "--", "30", "10")
@@ -201,6 +246,7 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
         quit_from_menu(game)
 
         assert script_errors(game) == [], script_errors(game)
+        assert not game.log_with("ODE Message"), game.log_with("ODE Message")
         # The news server is down on purpose: its one failure line is expected.
         news = "Error: GetUrl: download of http://127.0.0.1:9/news.txt to news.txt failed"
         errors = level_errors(game)

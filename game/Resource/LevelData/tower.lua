@@ -1,66 +1,85 @@
 -- The tower: the third level.
 --
--- It opens with a camera flight around the avatar along a spline (F skips
--- it). Steps climb in a spiral to the summit and its crown gem, and a lift
--- beside the summit goes up and down. The exit behind the start leads back
--- to the hub. The mouse switches to the free edit camera here; Return comes
--- back to the avatar.
+-- It opens with a camera flight that sweeps in over the tower ahead of you
+-- and settles behind the ball (F skips it). Steps climb in a spiral around
+-- the tower's column to the summit and its crown gem: jump from step to
+-- step, turning right; on the left, behind
+-- you, a lift rides up to a perch with the second gem. The gate behind the
+-- start leads back to the hub. The mouse switches to the free edit camera
+-- here; Return comes back to the ball.
 
 Level = { editstateallowed = "1" }
 
 local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("tower.lua", "The Tower")
 
-SetSkyBox("Vantor/Sky")
-SetFog(0.4, 0.32, 0.5, 12, 65)
+-- Dusk.
+SetSkyBox("Vantor/SkyTower")
+SetFog(0.69, 0.46, 0.5, 22, 70)
 -- The sound effects folder as a resource group of its own: levels can add
 -- folders or archives of extra material at run time the same way.
 AddResourceLocation("DemoSounds", "../Resource/Music", "FileSystem")
 
-demo.actor("Ground", "Ground.mesh", "Solid", 0, 0, 0)
+demo.floor("Vantor/DuskGrass")
 
--- Six steps spiralling up around the summit, half a unit apart in height.
-for i = 1, 6 do
-    local angle = math.rad(200 - i * 60)
-    demo.actor("Step" .. i, "Platform.mesh", "Solid", 10 + 5 * math.cos(angle), i * 0.5,
-        5 * math.sin(angle), -i * 60)
+-- The tower: a column under the summit, and eight steps spiralling up
+-- around it, starting in front of the ball and climbing to its right, each
+-- 0.4 above the last: every step is a small jump.
+local TOWER_X, STAIR_RADIUS = 10, 5.8
+demo.actor("Column", "Pillar.mesh", "Solid", TOWER_X, 0, 0)
+local STEP_COLOURS = { "Vantor/SlabBlue", "Vantor/SlabGreen", "Vantor/SlabAmber", "Vantor/SlabRose",
+    "Vantor/SlabViolet", "Vantor/SlabBlue", "Vantor/SlabGreen", "Vantor/SlabAmber" }
+for i = 1, 8 do
+    local angle = 180 - (i - 1) * 45
+    local name = "Step" .. i
+    demo.actor(name, "Step.mesh", "Solid", TOWER_X + STAIR_RADIUS * math.cos(math.rad(angle)),
+        i * 0.4, STAIR_RADIUS * math.sin(math.rad(angle)), -angle)
+    demo.paint(name, STEP_COLOURS[i])
 end
-demo.actor("Summit", "Platform.mesh", "Solid", 10, 3.5, 0)
-demo.gem("Gem1", 10, 4.1, 0)
-demo.gem("Gem2", -8, 0.6, 8)
+demo.platform("Summit", TOWER_X, 3.5, 0, "Vantor/SlabWhite", 0, true)
+demo.gem("Gem1", TOWER_X, 4.25, 0)
 
-demo.actor("Lift", "Platform.mesh", "Solid", 15, 0.3, 0)
+-- The lift, well away from the steps: it rides up to the perch behind it.
+demo.lift("Lift", -6, 0.3, -8, "Vantor/SlabBlue")
 function LiftCycle()
     local now = GetSimulationTime()
+    AddActorMessage("Lift", now + 8000, 7, "LiftCycle()", "", 0, 0, 0, 0)
     AddActorMessage("Lift", now, 5, "", "", 0, 1.6, 0, 0)
     AddActorMessage("Lift", now + 2000, 5, "", "", 0, 0, 0, 0)
     AddActorMessage("Lift", now + 4000, 5, "", "", 0, -1.6, 0, 0)
     AddActorMessage("Lift", now + 6000, 5, "", "", 0, 0, 0, 0)
-    AddActorMessage("Lift", now + 8000, 7, "LiftCycle()", "", 0, 0, 0, 0)
 end
 AddActorMessage("Lift", 0, 7, "LiftCycle()", "", 0, 0, 0, 0)
-demo.actor("Beam", "Wall.mesh", "Solid", 10, 0, -9)
-demo.exit("ToHub", -12, 0, 0, "hub.lua")
+demo.platform("Perch", -6, 3.5, -13, "Vantor/SlabRose")
+demo.gem("Gem2", -6, 4.25, -13)
 
--- The opening flight: the camera's follow point runs along a spline around
--- the avatar for four seconds while the keys are locked.
-local INTRO_MS = 4000
+demo.exit("ToHub", -12, 0, 0, "hub.lua")
+for i, p in ipairs({ {-16, 12}, {2, 16}, {22, 10}, {24, -12}, {4, -18}, {-20, -6} }) do
+    demo.prop("Tree" .. i, "Tree.mesh", p[1], 0, p[2], i * 53)
+end
+
+-- The opening flight: the camera's follow point (placed relative to the
+-- ball, which faces the tower) runs along a spline for five seconds while
+-- the ball is held still: from high beyond the tower, over it, round to the
+-- left and down behind the ball.
+local INTRO_MS = 5000
 CreateSpline("Intro")
-for _, p in ipairs({ {8, 4, 0}, {0, 5, 8}, {-8, 4, 0}, {0, 3, -8}, {-4.5, 2.2, 0} }) do
+for _, p in ipairs({ {26, 9, 12}, {16, 8, 14}, {4, 6, 12}, {-6, 3.5, 6},
+                    {-demo.camera.back, demo.camera.up, 0} }) do
     AddSplinePoint("Intro", p[1], p[2], p[3])
 end
+demo.locked = true
+demo.cameraFree = true
 SetAvatarState(3)
 local introRunning = true
-SetElementCaption("ExampleBadgeText", "Gems: " .. demo.gems .. " of " .. demo.totalGems)
+SetElementCaption("ExampleBadgeText", "F: skip the flight")
 AddElement("ExampleBadge")
 
 local function endIntro()
     introRunning = false
-    SetPosition("_FollowCamera1", -4.5, 2.2, 0)
+    demo.locked = false
+    demo.cameraFree = false
     SetAvatarState(0)
-    -- Thin air up here: a steady lift of a third of the avatar's weight makes
-    -- the jumps from step to step floaty.
-    SetAmbientForce(0, 1.1, 0)
     RemoveElement("ExampleBadge")
     LogText("demo: the intro is over")
 end
@@ -72,7 +91,9 @@ table.insert(demo.onTick, function(now)
     if now >= INTRO_MS then
         endIntro()
     else
-        SetPosition("_FollowCamera1", InterpolateSpline("Intro", now / INTRO_MS))
+        local t = now / INTRO_MS
+        -- Ease in and out: slow over the tower, slow as it settles.
+        SetPosition("_FollowCamera1", InterpolateSpline("Intro", t * t * (3 - 2 * t)))
     end
 end)
 
@@ -84,5 +105,7 @@ demo.keys = {
     end,
 }
 
-demo.player(0, 0.6, 0)
+demo.player(-5, 0, 0)
+-- The flight starts where the camera is at the level's first picture.
+AddActorMessage("_FollowCamera1", 0, 1, "SetLocal", "", 26, 9, 12, 0)
 demo.finish()
