@@ -69,7 +69,7 @@ TEST_F(OverlayMgrTest, PanelsAreSizedToTheirTextAsTheGlyphWidthsAdd) {
     EXPECT_EQ(overlays->measureText("ab\nabcd").width, 48);
     EXPECT_EQ(overlays->measureText("000\n").height, 24);
     EXPECT_EQ(overlays->measureText("a\n\nb\r\t").height, 72);
-    EXPECT_EQ(overlays->measureText("a\n\nb\r\t").width, 12);
+    EXPECT_EQ(overlays->measureText("a\n\nb\r\t\x7f").width, 12);
 
     const std::string zeros = overlays->createPanel("000", 100, 50);
     EXPECT_EQ(zeros, "Panel_0");

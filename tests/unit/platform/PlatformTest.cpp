@@ -56,6 +56,7 @@ TEST(HttpTest, TransfersAreBoundedInSizeAndTimeAndLeaveTheOldFileAlone) {
     bounded.maxBytes = 100000;
     const std::pair<const char*, const char*> cases[] = {
         {"body/200000", "download limit of 0.0953674"},  // announced too large
+        {"unannounced/100001", "download limit"},        // one byte too many, unannounced
         {"drip", "(the limit is 2 s)"},                  // 2 bytes a second
     };
     for (const auto& [path, cause] : cases) {

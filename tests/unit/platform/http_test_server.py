@@ -70,6 +70,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 while True:
                     self.wfile.write(chunk)
                 self.close_connection = True
+            elif parts[0] == "unannounced" and len(parts) == 2:
+                self.send_response(200)
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(pattern(int(parts[1])))
+                self.close_connection = True
             elif parts[0] == "drip":
                 self.send_response(200)
                 self.send_header("Connection", "close")
