@@ -10,7 +10,7 @@ fi
 
 PACKAGES=(
   # toolchain and test frameworks
-  build-essential cmake pkg-config googletest libgtest-dev zip
+  build-essential cmake pkg-config googletest libgtest-dev zip clang-format
   # engine libraries
   libogre-1.12-dev ogre-1.12-tools libode-dev libois-dev liblua5.1-0-dev
   libopenal-dev libopenal1 libsndfile1-dev libcurl4-openssl-dev libx11-dev
