@@ -126,7 +126,8 @@ GameApp::GameApp(const AppOptions& options) {
         // The game states' update runs before every tick; see updateState.
         simulation_->setTickGate([this] { return beforeTick(); });
 
-        if (getSetupFloat("music") != 0.0f) {
+        // A headless application opens no sound device, whatever the setup says.
+        if (!headless_ && getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>(sceneMgr_);
             const float soundVolume = getSetupFloat("soundvolume");
             const float musicVolume = getSetupFloat("musicvolume");
@@ -241,10 +242,12 @@ void GameApp::frame() {
         running_ = false;
     }
 
-    while (simulation_ && simulation_->step()) {
-    }
+    // The last frame of a limited run still takes the events of its last tick
+    // (the recording may have ended on them), but runs no tick.
     if (tickLimit_ != 0 && tick_ >= tickLimit_) {
         running_ = false;
+    }
+    while (simulation_ && simulation_->step()) {
     }
     if (fixedClock_) {
         // Before a level load, which starts the level clock at the new time.
@@ -278,7 +281,6 @@ bool GameApp::beforeTick() {
     // A frame of the system clock may run several ticks; the limit holds
     // inside it too.
     if (tickLimit_ != 0 && tick_ >= tickLimit_) {
-        running_ = false;
         return false;
     }
     if (!updateState()) {

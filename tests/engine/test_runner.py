@@ -128,5 +128,26 @@ def test_a_damaged_or_foreign_recording_is_refused():
         assert code == 0 and game.log_with("180 delete ActorList"), (code, err)
 
 
+# A walk through the demo's hub, recorded in a window: W held from the dais
+# over the carousel and the door's plate into the garden, then Escape, Q.
+# To record it again after the hub changed, in build/game/bin:
+#   ./vantor --record ../../../tests/engine/recordings/hub-walk.rec
+# with setup.startlevel "hub.lua": hold W until the garden has loaded, then
+# press Escape and Q.
+HUB_WALK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "recordings", "hub-walk.rec")
+
+
+def test_the_recorded_hub_walk_reaches_the_garden_headless():
+    with Game() as game:
+        with open(HUB_WALK) as source:
+            game.write("bin/hub-walk.rec", source.read())
+        replay_log(game, "hub-walk.rec")
+        assert_in_order(game.log(), ["demo: hub.lua ready", "demo: the door opens",
+                                     "demo: leaving hub.lua for garden.lua",
+                                     "demo: garden.lua ready", "LoadLevel(garden.lua) end",
+                                     "demo: quitting"] + harness.TEARDOWN)
+        assert not game.log_with("Scripting error"), game.log_with("Scripting error")
+
+
 if __name__ == "__main__":
     harness.main(globals())
