@@ -267,8 +267,10 @@ private:
 
     bool readHeaderLine(const std::string& line, const std::vector<std::string>& words,
                         std::string& error) {
-        if (words.size() == 2 && words[0] == "level" && journal_.level_.empty()) {
-            journal_.level_ = words[1];
+        if (line.rfind("level ", 0) == 0 && journal_.level_.empty()) {
+            if (!unescape(line.substr(6), journal_.level_) || journal_.level_.empty()) {
+                return fail(error, "bad start level");
+            }
             return true;
         }
         if (words.size() >= 3 && words[0] == "setup" && isKeyName(words[1])) {
@@ -392,7 +394,7 @@ void InputJournal::startApplication(lua_State* setup, const std::string& level) 
         }
         headerWritten_ = true;
         writeLine(std::string(kMagic) + " " + std::to_string(kFormatVersion));
-        writeLine("level " + level);
+        writeLine("level " + escape(level));
         for (const auto& [key, type, value] : readSetup(setup)) {
             writeLine("setup " + key + " " + type + " " + value);
         }
