@@ -102,6 +102,13 @@ def test_a_window_recording_replays_headless_to_the_same_path_twice():
         # The walk turned: the path left the x axis.
         assert abs(float(recorded[-1].split()[4])) > 0.5, recorded[-1]
         assert_in_order(first, ["KeyPressed(17, '119')", "level: StartWalk()", "KeyReleased(17)"])
+        # Replayed in a window, the same; a key typed meanwhile is not the player's.
+        game.start(args=["--replay", "walk.rec"])
+        game.wait_for_log("player level ready")
+        game.xdotool("windowfocus", "--sync", game.window())
+        game.xdotool("key", "x")
+        game.assert_clean_exit(game.wait(60))
+        assert path(game.log()) == recorded and not game.log_with("KeyPressed(45"), game.log()[-20:]
 
 
 def test_a_damaged_or_foreign_recording_is_refused():
