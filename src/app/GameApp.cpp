@@ -244,7 +244,7 @@ void GameApp::frame() {
 
     // The last frame of a limited run still takes the events of its last tick
     // (the recording may have ended on them), but runs no tick.
-    if (tickLimit_ != 0 && tick_ >= tickLimit_) {
+    if (tickLimit_ && tick_ >= *tickLimit_) {
         running_ = false;
     }
     while (simulation_ && simulation_->step()) {
@@ -280,7 +280,7 @@ void GameApp::frame() {
 bool GameApp::beforeTick() {
     // A frame of the system clock may run several ticks; the limit holds
     // inside it too.
-    if (tickLimit_ != 0 && tick_ >= tickLimit_) {
+    if (tickLimit_ && tick_ >= *tickLimit_) {
         return false;
     }
     if (!updateState()) {
@@ -417,9 +417,11 @@ int runProcess(int argc, const char* const* argv) {
             options.startLevel = replay ? journal->level() : command.level;
             options.firstTick = ticks;
             // A replay ends where its recording ended, unless told otherwise.
-            options.tickLimit = command.ticks != 0 ? command.ticks
-                                : replay           ? journal->endTick()
-                                                   : 0;
+            if (command.ticks != 0) {
+                options.tickLimit = command.ticks;
+            } else if (replay) {
+                options.tickLimit = journal->endTick();
+            }
             options.journal = journal.get();
             GameApp app(options);
             restart = app.run();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,9 @@ struct AppOptions {
     // The log also goes to standard output.
     bool echoLog = false;
     // Ticks the process ran before this application (restarts), and the tick
-    // at which the run ends; 0: no end.
+    // at which the run ends; none: the game ends itself.
     uint64_t firstTick = 0;
-    uint64_t tickLimit = 0;
+    std::optional<uint64_t> tickLimit;
     // The process's input recording or replay; null: none. Not owned.
     InputJournal* journal = nullptr;
 };
@@ -168,7 +169,7 @@ private:
     platform::ManualClock* fixedClock_ = nullptr;  // set in fixed-step runs; ownClock_
     uint32_t nextFrameAt_ = 0;  // system-clock ms a paced fixed-step frame waits for
     uint64_t tick_ = 0;
-    uint64_t tickLimit_ = 0;
+    std::optional<uint64_t> tickLimit_;
     InputJournal* journal_ = nullptr;
 
     std::unique_ptr<ScriptWatchdog> watchdog_;  // bounds every call into the three states
