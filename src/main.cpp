@@ -1,5 +1,5 @@
 #include "app/GameApp.h"
 
-int main() {
-    return vantor::runProcess();
+int main(int argc, char** argv) {
+    return vantor::runProcess(argc, argv);
 }

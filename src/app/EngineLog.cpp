@@ -3,10 +3,11 @@
 #include <OgreLogManager.h>
 
 #include <ctime>
+#include <iostream>
 
 namespace vantor {
 
-EngineLog::EngineLog(const std::string& fileName, bool fresh) {
+EngineLog::EngineLog(const std::string& fileName, bool fresh, bool echo) : echo_(echo) {
     Ogre::LogManager* manager = Ogre::LogManager::getSingletonPtr();
     if (!manager) {
         // Created before the rendering root so the root adopts it instead of
@@ -43,6 +44,9 @@ void EngineLog::messageLogged(const Ogre::String& message, Ogre::LogMessageLevel
     std::strftime(stamp, sizeof stamp, "%H:%M:%S: ", &local);
     file_ << stamp << message << '\n';
     file_.flush();  // a crash must not take the last lines with it
+    if (echo_) {
+        std::cout << message << '\n';
+    }
 }
 
 }  // namespace vantor

@@ -19,7 +19,8 @@ namespace vantor {
 // first to the last step of an application, around the rendering root.
 class EngineLog final : public Ogre::LogListener {
 public:
-    EngineLog(const std::string& fileName, bool fresh);
+    // echo: every line also goes to standard output.
+    EngineLog(const std::string& fileName, bool fresh, bool echo = false);
     ~EngineLog() override;
 
     void messageLogged(const Ogre::String& message, Ogre::LogMessageLevel level, bool maskDebug,
@@ -30,6 +31,7 @@ private:
     Ogre::Log* log_ = nullptr;
     Ogre::Log* previousDefault_ = nullptr;
     std::ofstream file_;
+    bool echo_ = false;
 };
 
 }  // namespace vantor

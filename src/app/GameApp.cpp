@@ -5,13 +5,16 @@
 #include <OgreOverlayManager.h>
 #include <OgreOverlaySystem.h>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
 
+#include "app/CommandLine.h"
 #include "app/EngineLog.h"
 #include "app/FrameStats.h"
+#include "app/HeadlessTextures.h"
 #include "app/ResourceSearch.h"
 #include "camera/CameraController.h"
 #include "collision/CollisionMgr.h"
@@ -30,6 +33,7 @@
 #include "sound/CSound.h"
 #include "states/EditState.h"
 #include "states/InputHandler.h"
+#include "states/InputJournal.h"
 #include "states/PlayState.h"
 #include "world/Simulation.h"
 
@@ -42,6 +46,8 @@ namespace {
 GameApp* theApp = nullptr;
 
 constexpr const char* kVersion = "Version: 1.07";
+// The number alone, for --version.
+constexpr const char* kVersionNumber = kVersion + 9;
 constexpr const char* kStartUpFailed = "Error: the game cannot start: ";
 
 // Setup volumes run from 0 to 5; the sound system's scale from 0 to 256.
@@ -61,16 +67,24 @@ GameApp::GameApp(const AppOptions& options) {
     version_ = kVersion;
     headless_ = options.headless;
     resourceDir_ = options.resourceDir;
-    if (options.clock) {
+    if (options.fixedStep) {
+        auto fixed = std::make_unique<platform::ManualClock>();
+        fixedClock_ = fixed.get();
+        ownClock_ = std::move(fixed);
+        clock_ = fixedClock_;
+    } else if (options.clock) {
         clock_ = options.clock;
     } else {
         ownClock_ = std::make_unique<platform::SystemClock>();
         clock_ = ownClock_.get();
     }
     levelClock_ = std::make_unique<LevelClock>(*clock_);
-    log_ = std::make_unique<EngineLog>(options.logFile, options.freshLog);
+    log_ = std::make_unique<EngineLog>(options.logFile, options.freshLog, options.echoLog);
     trimHeapAfterLoads_ = !options.freshLog;
-    if (!headless_) {
+    tick_ = options.firstTick;
+    tickLimit_ = options.tickLimit;
+    journal_ = options.journal;
+    if (!headless_ || fixedClock_) {
         platform::installQuitSignals();
     }
 
@@ -85,6 +99,11 @@ GameApp::GameApp(const AppOptions& options) {
             std::make_unique<ScriptVM>(names::kSetupState, watchdog_.get(), nullptr, functions);
         setupVM_->open();
         setupVM_->executeFile(resourceDir_ + "/setup.lua");
+        startLevel_ =
+            options.startLevel.empty() ? getSetupString("startlevel") : options.startLevel;
+        if (journal_) {
+            journal_->startApplication(setupVM_->state(), startLevel_);
+        }
         watchdog_->setLimit(getOptionalFloat(setupVM_.get(), names::kSetupTable, "scriptlimit",
                                              ScriptWatchdog::kDefaultLimitSeconds));
         sandbox_ = std::make_unique<ScriptSandbox>(
@@ -105,9 +124,10 @@ GameApp::GameApp(const AppOptions& options) {
         simulation_ = std::make_unique<Simulation>(
             WorldLinks{*sceneMgr_, *collisionMgr_, *luaVM_, *levelClock_});
         // The game states' update runs before every tick; see updateState.
-        simulation_->setTickGate([this] { return updateState(); });
+        simulation_->setTickGate([this] { return beforeTick(); });
 
-        if (getSetupFloat("music") != 0.0f) {
+        // A headless application opens no sound device, whatever the setup says.
+        if (!headless_ && getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>(sceneMgr_);
             const float soundVolume = getSetupFloat("soundvolume");
             const float musicVolume = getSetupFloat("musicvolume");
@@ -172,6 +192,12 @@ void GameApp::teardown() {
     }
     window_ = nullptr;
     sceneMgr_ = nullptr;
+    if (headlessTextures_) {
+        // Unloaded first: a texture that a material still holds must not
+        // report its unloading to the deleted manager later.
+        headlessTextures_->unloadAll();
+        headlessTextures_.reset();
+    }
     ogre_.reset();
     headlessBuffers_.reset();
     // Each state is closed by its destructor; a state that never opened is
@@ -196,20 +222,36 @@ bool GameApp::run() {
 }
 
 void GameApp::frame() {
-    platform::sleepMs(static_cast<int>(sleepTime_));
+    if (!fixedClock_ || !headless_) {
+        platform::sleepMs(static_cast<int>(sleepTime_));
+    }
 
+    // Events of this frame arrive before its ticks and are stamped with the
+    // first of them.
+    if (journal_) {
+        journal_->startFrame(tick_);
+    }
     if (handler_) {
         handler_->capture();
     }
 
     if (!headless_) {
         platform::pumpWindowEvents();
-        if (platform::quitRequested()) {
-            running_ = false;
-        }
+    }
+    if ((!headless_ || fixedClock_) && platform::quitRequested()) {
+        running_ = false;
     }
 
+    // The last frame of a limited run still takes the events of its last tick
+    // (the recording may have ended on them), but runs no tick.
+    if (tickLimit_ && tick_ >= *tickLimit_) {
+        running_ = false;
+    }
     while (simulation_ && simulation_->step()) {
+    }
+    if (fixedClock_) {
+        // Before a level load, which starts the level clock at the new time.
+        fixedClock_->advance(Simulation::kTickMs);
     }
 
     if (sound_) {
@@ -229,7 +271,35 @@ void GameApp::frame() {
         if (window_->isClosed()) {
             running_ = false;
         }
+        if (fixedClock_) {
+            paceFrame();
+        }
     }
+}
+
+bool GameApp::beforeTick() {
+    // A frame of the system clock may run several ticks; the limit holds
+    // inside it too.
+    if (tickLimit_ && tick_ >= *tickLimit_) {
+        return false;
+    }
+    if (!updateState()) {
+        return false;
+    }
+    ++tick_;
+    return true;
+}
+
+void GameApp::paceFrame() {
+    // A windowed fixed-step run plays at 50 ticks per second of real time, and
+    // slows down rather than skipping ticks when frames take longer.
+    platform::SystemClock wall;
+    const uint32_t now = wall.nowMs();
+    if (nextFrameAt_ == 0 || static_cast<int32_t>(now - nextFrameAt_) > 100) {
+        nextFrameAt_ = now;
+    }
+    nextFrameAt_ += Simulation::kTickMs;
+    platform::sleepMs(static_cast<int32_t>(nextFrameAt_ - now));
 }
 
 void GameApp::shutDown(bool restart) {
@@ -289,10 +359,47 @@ void GameApp::logPowerStatus() {
     log(std::string("AC connected: ") + (platform::isOnAcPower() ? "true" : "false"));
 }
 
-int runProcess() {
+int GameApp::getScriptErrorCount() const {
+    int count = 0;
+    for (const ScriptVM* vm : {setupVM_.get(), stateVM_.get(), luaVM_.get()}) {
+        count += vm ? vm->errorCount() : 0;
+    }
+    return count;
+}
+
+int runProcess(int argc, const char* const* argv) {
+    CommandLine command;
+    std::string error;
+    if (!parseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), command,
+                          error)) {
+        std::cerr << "vantor: " << error << '\n' << usageText();
+        return kExitUsage;
+    }
+    if (command.help) {
+        std::cout << usageText();
+        return kExitOk;
+    }
+    if (command.version) {
+        std::cout << "vantor " << kVersionNumber << '\n';
+        return kExitOk;
+    }
+    std::unique_ptr<InputJournal> journal;
+    if (!command.recordFile.empty()) {
+        journal = InputJournal::record(command.recordFile, error);
+    } else if (!command.replayFile.empty()) {
+        journal = InputJournal::replay(command.replayFile, error);
+    }
+    if (!error.empty()) {
+        std::cerr << "vantor: " << error << '\n';
+        return kExitUsage;
+    }
+    const bool replay = journal && journal->isReplay();
+
     platform::fixAllocatorThresholds();
     bool restart = true;
     bool firstApplication = true;
+    uint64_t ticks = 0;
+    int scriptErrors = 0;
     while (restart) {
         if (!firstApplication) {
             // The application before a restart freed its scenes, scripts and
@@ -304,16 +411,35 @@ int runProcess() {
             AppOptions options;
             options.freshLog = firstApplication;
             firstApplication = false;
+            options.headless = command.headless;
+            options.echoLog = command.headless;
+            options.fixedStep = command.headless || journal;
+            options.startLevel = replay ? journal->level() : command.level;
+            options.firstTick = ticks;
+            // A replay ends where its recording ended, unless told otherwise.
+            if (command.ticks != 0) {
+                options.tickLimit = command.ticks;
+            } else if (replay) {
+                options.tickLimit = journal->endTick();
+            }
+            options.journal = journal.get();
             GameApp app(options);
             restart = app.run();
+            ticks = app.getTickCount();
+            scriptErrors += app.getScriptErrorCount();
         } catch (const std::exception& e) {
             // The rendering library reports what it cannot do (no display, no
             // render system, a broken resource archive) as exceptions.
             std::cerr << "vantor: fatal: " << e.what() << '\n';
-            return 1;
+            return kExitScriptErrors;
         }
     }
-    return 0;
+    if (journal) {
+        journal->finish(ticks);
+    }
+    // Only the headless runner reports script errors in its exit code: a
+    // windowed game that the player ends is a success whatever its levels did.
+    return command.headless && scriptErrors != 0 ? kExitScriptErrors : kExitOk;
 }
 
 }  // namespace vantor

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ class GameState;
 class PlayState;
 class EditState;
 class EngineLog;
+class InputJournal;
+class HeadlessTextureManager;
 class ResourceSearch;
 
 // How an application is built. The executable uses the defaults; unit tests
@@ -47,6 +50,20 @@ struct AppOptions {
     // Later applications of the same run (restarts) append to it.
     bool freshLog = true;
     std::string logFile = "Ogre.log";
+    // Level started instead of the setup's startlevel; empty: the setup's.
+    std::string startLevel;
+    // A simulated clock that moves one tick per frame (record, replay and the
+    // headless runner) instead of the system clock. A window keeps it at
+    // real-time pace; a headless application runs it as fast as it can.
+    bool fixedStep = false;
+    // The log also goes to standard output.
+    bool echoLog = false;
+    // Ticks the process ran before this application (restarts), and the tick
+    // at which the run ends; none: the game ends itself.
+    uint64_t firstTick = 0;
+    std::optional<uint64_t> tickLimit;
+    // The process's input recording or replay; null: none. Not owned.
+    InputJournal* journal = nullptr;
 };
 
 // The one application object: owns every subsystem, runs the frame loop.
@@ -108,8 +125,15 @@ public:
     // Runs once before every simulation step; false stops stepping.
     bool updateState();
     void leaveEditMode();
-    // False without an input handler (headless applications).
+    // False without an input handler (headless applications); while a
+    // recording is replayed, as its events left the key.
     bool isKeyDown(int keyCode);
+    // Null unless the process records or replays input.
+    InputJournal* getInputJournal() const { return journal_; }
+    // Ticks the process has run, restarts included.
+    uint64_t getTickCount() const { return tick_; }
+    // Script errors reported so far by this application's three states.
+    int getScriptErrorCount() const;
     // Top of the stack, or null when it is empty.
     GameState* getCurrentState() const;
     // The setup table's text of that key in the "setup" state (getStringValue).
@@ -122,6 +146,9 @@ private:
     // simulation exists.
     void logLine(const std::string& message);
     void teardown();
+    // The tick gate: the game states' update, the tick count and its limit.
+    bool beforeTick();
+    void paceFrame();
     void setupRendering();
     void registerResourceLocations();
     bool registerShadowPrograms();
@@ -138,6 +165,12 @@ private:
     std::unique_ptr<EngineLog> log_;
     bool headless_ = false;
     std::string resourceDir_;
+    std::string startLevel_;
+    platform::ManualClock* fixedClock_ = nullptr;  // set in fixed-step runs; ownClock_
+    uint32_t nextFrameAt_ = 0;  // system-clock ms a paced fixed-step frame waits for
+    uint64_t tick_ = 0;
+    std::optional<uint64_t> tickLimit_;
+    InputJournal* journal_ = nullptr;
 
     std::unique_ptr<ScriptWatchdog> watchdog_;  // bounds every call into the three states
     std::unique_ptr<ScriptSandbox> sandbox_;    // what their scripts reach on disk
@@ -146,6 +179,7 @@ private:
     std::unique_ptr<ScriptVM> luaVM_;
 
     std::unique_ptr<Ogre::DefaultHardwareBufferManager> headlessBuffers_;
+    std::unique_ptr<HeadlessTextureManager> headlessTextures_;
     std::unique_ptr<Ogre::Root> ogre_;
     std::unique_ptr<Ogre::OverlaySystem> overlaySystem_;
     std::unique_ptr<ResourceSearch> resourceSearch_;
@@ -179,8 +213,9 @@ private:
 // The application that exists now, or null.
 GameApp* getApp();
 
-// Process entry: builds, runs and destroys applications until one ends
-// without asking for a restart.
-int runProcess();
+// Process entry: reads the command line (see CommandLine.h), then builds,
+// runs and destroys applications until one ends without asking for a
+// restart. Returns the process's exit code.
+int runProcess(int argc, const char* const* argv);
 
 }  // namespace vantor

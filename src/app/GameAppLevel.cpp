@@ -33,8 +33,6 @@ void destroySubtreeObjects(Ogre::SceneManager* scene, Ogre::SceneNode* node) {
 }  // namespace
 
 void GameApp::createStartupScene() {
-    const std::string startLevel = getSetupString("startlevel");
-
     Ogre::Light* sun = sceneMgr_->createLight("sun");
     sun->setType(Ogre::Light::LT_DIRECTIONAL);
     // The light's and the camera's own transforms, which OGRE 1.12 marks
@@ -69,7 +67,7 @@ void GameApp::createStartupScene() {
                                Ogre::Real(viewport->getActualHeight()));
     }
 
-    loadLevel(startLevel);
+    loadLevel(startLevel_);
     camera_->attach();
 }
 

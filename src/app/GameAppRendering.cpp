@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "app/GameApp.h"
+#include "app/HeadlessTextures.h"
 #include "app/ResourceSearch.h"
 #include "core/Log.h"
 #include "core/Names.h"
@@ -31,7 +32,8 @@ constexpr int kFallbackHeight = 600;
 constexpr int kMaxWindowSide = 16384;
 constexpr size_t kShadowIndexBufferSize = 51000;
 // Start-up failures the process ends with (after "vantor: fatal: ").
-constexpr const char* kNoDisplay = "there is no display: ";
+constexpr const char* kNoDisplay =
+    "there is no display (run with --headless to play without a window): ";
 constexpr const char* kNoRenderWindow = "the render system cannot open the render window: ";
 
 struct ResourceLocation {
@@ -71,6 +73,7 @@ void GameApp::setupRendering() {
     if (headless_) {
         // No render system: buffers live in system memory and nothing is drawn.
         headlessBuffers_ = std::make_unique<Ogre::DefaultHardwareBufferManager>();
+        headlessTextures_ = std::make_unique<HeadlessTextureManager>();
         Ogre::MaterialManager::getSingleton().initialise();
         Ogre::MeshManager::getSingleton()._initialise();
     } else {

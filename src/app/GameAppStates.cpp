@@ -4,6 +4,7 @@
 #include "states/EditState.h"
 #include "states/GameState.h"
 #include "states/InputHandler.h"
+#include "states/InputJournal.h"
 #include "states/PlayState.h"
 
 namespace vantor {
@@ -63,6 +64,9 @@ void GameApp::leaveEditMode() {
 }
 
 bool GameApp::isKeyDown(int keyCode) {
+    if (journal_ && journal_->isReplay()) {
+        return journal_->isKeyDown(keyCode);
+    }
     return handler_ && handler_->isKeyDown(keyCode);
 }
 

@@ -314,6 +314,7 @@ int ScriptVM::report(int status) {
     if (status == 0) {
         return status;
     }
+    ++errorCount_;
     lua_State* L = state_;
     const std::string message = describeError(L, -1);
     lua_pop(L, 1);

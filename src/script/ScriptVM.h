@@ -67,6 +67,8 @@ public:
     void forgetReportedTables() { reportedTables_.clear(); }
 
     lua_State* state() const { return state_; }
+    // Failed chunks reported (see report) since the VM was made.
+    int errorCount() const { return errorCount_; }
     const std::string& name() const { return name_; }
     ScriptWatchdog* watchdog() const { return watchdog_; }
 
@@ -96,6 +98,7 @@ private:
     // chunk), or LUA_NOREF (-2) before the first one; see loadStatement.
     int chunkCache_ = -2;
     int cachedChunks_ = 0;
+    int errorCount_ = 0;
 };
 
 }  // namespace vantor

@@ -2,19 +2,9 @@
 
 #include <string>
 
-#include "app/GameApp.h"
-#include "states/GameState.h"
+#include "states/InputJournal.h"
 
 namespace vantor {
-
-namespace {
-const char* const kButtonText = "Button: ";
-
-GameState* currentState() {
-    GameApp* app = getApp();
-    return app ? app->getCurrentState() : nullptr;
-}
-}  // namespace
 
 InputHandler::InputHandler(unsigned long windowHandle) : windowHandle_(windowHandle) {
     OIS::ParamList params;
@@ -80,47 +70,72 @@ bool InputHandler::isKeyDown(int keyCode) const {
     return keyboard_->isKeyDown(static_cast<OIS::KeyCode>(keyCode));
 }
 
-bool InputHandler::mouseMoved(const OIS::MouseEvent& event) {
-    if (GameState* state = currentState()) {
-        state->mouseMoved(event);
+namespace {
+InputEvent mouseEvent(InputEvent::Kind kind, const OIS::MouseEvent& event, int button) {
+    InputEvent out;
+    out.kind = kind;
+    out.code = button;
+    const OIS::Axis* axes[3] = {&event.state.X, &event.state.Y, &event.state.Z};
+    for (int axis = 0; axis < 3; ++axis) {
+        out.abs[axis] = axes[axis]->abs;
+        out.rel[axis] = axes[axis]->rel;
     }
+    out.buttons = event.state.buttons;
+    return out;
+}
+
+InputEvent deviceEvent(InputEvent::Kind kind, int code, unsigned text = 0, int value = 0) {
+    InputEvent out;
+    out.kind = kind;
+    out.code = code;
+    out.text = text;
+    out.value = value;
+    return out;
+}
+}  // namespace
+
+// Every event goes on through receiveInput, which records it when a
+// recording runs and hands it to the current state.
+bool InputHandler::mouseMoved(const OIS::MouseEvent& event) {
+    receiveInput(mouseEvent(InputEvent::Kind::MouseMoved, event, 0));
     return true;
 }
 
-bool InputHandler::mousePressed(const OIS::MouseEvent&, OIS::MouseButtonID) {
+bool InputHandler::mousePressed(const OIS::MouseEvent& event, OIS::MouseButtonID id) {
+    receiveInput(mouseEvent(InputEvent::Kind::MousePressed, event, id));
     return true;
 }
 
-bool InputHandler::mouseReleased(const OIS::MouseEvent&, OIS::MouseButtonID) {
+bool InputHandler::mouseReleased(const OIS::MouseEvent& event, OIS::MouseButtonID id) {
+    receiveInput(mouseEvent(InputEvent::Kind::MouseReleased, event, id));
     return true;
 }
 
 bool InputHandler::keyPressed(const OIS::KeyEvent& event) {
-    if (GameState* state = currentState()) {
-        state->keyPressed(event);
-    }
+    receiveInput(deviceEvent(InputEvent::Kind::KeyPressed, event.key, event.text));
     return true;
 }
 
 bool InputHandler::keyReleased(const OIS::KeyEvent& event) {
-    if (GameState* state = currentState()) {
-        state->keyReleased(event);
-    }
+    receiveInput(deviceEvent(InputEvent::Kind::KeyReleased, event.key, event.text));
     return true;
 }
 
 bool InputHandler::buttonPressed(const OIS::JoyStickEvent&, int button) {
-    if (GameApp* app = getApp()) {
-        app->setDebugText(kButtonText + std::to_string(button));
-    }
+    receiveInput(deviceEvent(InputEvent::Kind::ButtonPressed, button));
     return true;
 }
 
-bool InputHandler::buttonReleased(const OIS::JoyStickEvent&, int) {
+bool InputHandler::buttonReleased(const OIS::JoyStickEvent&, int button) {
+    receiveInput(deviceEvent(InputEvent::Kind::ButtonReleased, button));
     return true;
 }
 
-bool InputHandler::axisMoved(const OIS::JoyStickEvent&, int) {
+bool InputHandler::axisMoved(const OIS::JoyStickEvent& event, int axis) {
+    const int value = axis >= 0 && static_cast<size_t>(axis) < event.state.mAxes.size()
+                          ? event.state.mAxes[static_cast<size_t>(axis)].abs
+                          : 0;
+    receiveInput(deviceEvent(InputEvent::Kind::AxisMoved, axis, 0, value));
     return true;
 }
 

@@ -153,7 +153,7 @@ class Game:
         lines.append("}")
         self.write("Resource/setup.lua", "\n".join(lines) + "\n" + extra)
 
-    def start(self, env=None):
+    def start(self, env=None, args=()):
         environment = dict(os.environ)
         environment["DISPLAY"] = display()
         environment.setdefault("ALSOFT_DRIVERS", "null")
@@ -171,7 +171,7 @@ class Game:
         except FileNotFoundError:
             pass
         self.stderr = open(self.stderr_path, "w")
-        self.proc = subprocess.Popen([os.path.join(self.bin, "vantor")], cwd=self.bin,
+        self.proc = subprocess.Popen([os.path.join(self.bin, "vantor")] + list(args), cwd=self.bin,
                                      env=environment, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr)
         return self

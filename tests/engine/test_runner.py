@@ -1,0 +1,160 @@
+"""The command line, the headless runner, and input recording and replay."""
+import os
+import re
+import subprocess
+import time
+
+import harness
+from harness import Game, assert_in_order
+
+# The player's walking level (ground, avatar, follow point) that logs the
+# avatar's path every 100 ms of simulation time and ends itself.
+from test_player import LEVEL as PLAYER_LEVEL
+
+PATH_LEVEL = PLAYER_LEVEL.replace(
+    'local f = io.open("pos.txt", "a")',
+    'LogText(string.format("path %d %.4f %.4f %.4f", GetSimulationTime(), x, y, z))\n'
+    '    local f = io.open("pos.txt", "a")') + "\nAddActorMessage('Timer', 4000, 7, 'ShutDown()', '', 0, 0, 0, 0)\n"
+
+TIMER = harness.LEVEL_START + harness.at(100, "LogText('tick ' .. GetSimulationTime())")
+
+
+def run(game, *args, display=False, timeout=60):
+    """Runs bin/vantor with args to its end; returns (exit code, stdout, stderr)."""
+    env = dict(os.environ, ALSOFT_DRIVERS="null")
+    env.pop("DISPLAY", None)
+    if display:
+        env["DISPLAY"] = harness.display()
+    done = subprocess.run([os.path.join(game.bin, "vantor")] + list(args), cwd=game.bin, env=env,
+                          capture_output=True, text=True, timeout=timeout)
+    return done.returncode, done.stdout, done.stderr
+
+
+def path(lines):
+    return [line[line.index("path "):] for line in lines if "path " in line]
+
+
+def test_command_line_options_and_the_missing_display():
+    with Game() as game:
+        code, out, _ = run(game, "--help")
+        assert code == 0 and "--headless" in out and "--replay FILE" in out, out
+        code, out, _ = run(game, "--version")
+        assert (code, out) == (0, "vantor 1.07\n"), (code, out)
+        for bad in (["--frobnicate"], ["--ticks", "ten"], ["--level"], ["--headless=1"],
+                    ["--record", "a.rec", "--replay", "b.rec"]):
+            code, out, err = run(game, *bad)
+            assert code == 2 and "usage: vantor" in err and out == "", (bad, code, err)
+        # A windowed start without a display names the way out.
+        code, _, err = run(game)
+        assert code == 1 and "there is no display" in err and "--headless" in err, (code, err)
+
+
+def test_headless_runs_a_level_for_its_ticks_and_exits_by_its_errors():
+    levels = {"start.lua": "error('never started')", "timer.lua": TIMER,
+              "broken.lua": TIMER + harness.at(200, "nosuchfunction()"),
+              "early.lua": TIMER + harness.at(300, "ShutDown()")}
+    with Game(levels=levels) as game:
+        code, out, _ = run(game, "--headless", "--level", "timer.lua", "--ticks", "50")
+        assert code == 0, (code, out[-2000:])
+        log = game.log()
+        assert game.log_with("LoadLevel(timer.lua) end") and not game.log_with("never started")
+        assert_in_order(log, ["tick 100"] + harness.TEARDOWN)
+        # 50 ticks of 20 ms, then the normal teardown.
+        assert game.log_with("1000 delete ActorList"), log[-30:]
+        assert "tick 100" in out and "delete ogre" in out
+        code, _, _ = run(game, "--headless", "--level", "broken.lua", "--ticks", "50")
+        assert code == 1 and game.log_with("nosuchfunction"), code
+        code, _, _ = run(game, "--headless", "--level", "early.lua")
+        assert code == 0 and game.log_with("300 delete ActorList"), game.log()[-30:]
+
+
+def replay_log(game, recording):
+    code, _, err = run(game, "--headless", "--replay", recording)
+    assert code == 0, (code, err, game.log()[-20:])
+    # Without the wall-clock stamps; OGRE's start-up lines name no time.
+    return game.log()
+
+
+def test_a_window_recording_replays_headless_to_the_same_path_twice():
+    with Game(levels={"start.lua": PATH_LEVEL}) as game:
+        game.start(args=["--record", "walk.rec"])
+        game.wait_for_log("player level ready")
+        game.xdotool("windowfocus", "--sync", game.window())
+        game.wait_for_log("level: EndJump()")
+        game.xdotool("keydown", "w")
+        time.sleep(0.8)
+        game.xdotool("keydown", "d")
+        time.sleep(0.5)
+        game.xdotool("keyup", "d")
+        time.sleep(0.4)
+        game.xdotool("keyup", "w")
+        game.assert_clean_exit(game.wait(60))
+        recorded = path(game.log())
+        recording = game.read("bin/walk.rec")
+        assert re.search(r"^\d+ key\+ 17 119$", recording, re.M), recording
+        assert recording.startswith("vantor-input 1\nlevel start.lua\n")
+        assert re.search(r"^end 200$", recording, re.M), recording
+
+        first = replay_log(game, "walk.rec")
+        second = replay_log(game, "walk.rec")
+        assert first == second
+        assert path(first) == recorded and len(recorded) == 40, (path(first), recorded)
+        # The walk turned: the path left the x axis.
+        assert abs(float(recorded[-1].split()[4])) > 0.5, recorded[-1]
+        assert_in_order(first, ["KeyPressed(17, '119')", "level: StartWalk()", "KeyReleased(17)"])
+        # Replayed in a window, the same; a key typed meanwhile is not the player's.
+        game.start(args=["--replay", "walk.rec"])
+        game.wait_for_log("player level ready")
+        game.xdotool("windowfocus", "--sync", game.window())
+        game.xdotool("key", "x")
+        game.assert_clean_exit(game.wait(60))
+        assert path(game.log()) == recorded and not game.log_with("KeyPressed(45"), game.log()[-20:]
+
+
+def test_a_damaged_or_foreign_recording_is_refused():
+    good = "vantor-input 1\nlevel start.lua\nsetup music number 0\nevents\n3 key+ 17 119\nend 9\n"
+    damaged = {
+        "foreign.rec": "PNG\x89 not a recording\n",
+        "version.rec": good.replace("vantor-input 1", "vantor-input 7"),
+        "kind.rec": good.replace("key+", "warp"),
+        "fields.rec": good.replace("17 119", "17"),
+        "order.rec": good.replace("end 9", "2 key- 17 0"),
+        "range.rec": good.replace("17 119", "999 119"),
+        "header.rec": good.replace("events\n", ""),
+        "empty.rec": "",
+    }
+    with Game(levels={"start.lua": TIMER + "function KeyPressed() end\n"}) as game:
+        for name, text in damaged.items():
+            game.write("bin/" + name, text)
+            code, _, err = run(game, "--headless", "--replay", name)
+            assert code == 2 and "damaged or not a recording" in err, (name, code, err)
+        code, _, err = run(game, "--headless", "--replay", "missing.rec")
+        assert code == 2 and "cannot read" in err, err
+        game.write("bin/good.rec", good)
+        code, _, err = run(game, "--headless", "--replay", "good.rec")
+        assert code == 0 and game.log_with("180 delete ActorList"), (code, err)
+
+
+# A walk through the demo's hub, recorded in a window: W held from the dais
+# over the carousel and the door's plate into the garden, then Escape, Q.
+# To record it again after the hub changed, in build/game/bin:
+#   ./vantor --record ../../../tests/engine/recordings/hub-walk.rec
+# with setup.startlevel "hub.lua": hold W until the garden has loaded, then
+# press Escape and Q.
+HUB_WALK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "recordings", "hub-walk.rec")
+
+
+def test_the_recorded_hub_walk_reaches_the_garden_headless():
+    with Game() as game:
+        with open(HUB_WALK) as source:
+            game.write("bin/hub-walk.rec", source.read())
+        replay_log(game, "hub-walk.rec")
+        assert_in_order(game.log(), ["demo: hub.lua ready", "demo: the door opens",
+                                     "demo: leaving hub.lua for garden.lua",
+                                     "demo: garden.lua ready", "LoadLevel(garden.lua) end",
+                                     "demo: quitting"] + harness.TEARDOWN)
+        assert not game.log_with("Scripting error"), game.log_with("Scripting error")
+
+
+if __name__ == "__main__":
+    harness.main(globals())
