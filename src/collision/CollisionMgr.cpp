@@ -6,6 +6,7 @@
 #include <OgreNode.h>
 #include <OgreResourceGroupManager.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "collision/OdeRuntime.h"
@@ -129,7 +130,10 @@ CollisionMgr::CollisionMgr() {
 
 CollisionMgr::~CollisionMgr() {
     ray_.reset();
-    clear();
+    // Geoms first: they lie in the spaces and use the meshes' triangle data.
+    geoms_.clear();
+    spaces_.clear();
+    meshes_.clear();
 }
 
 CollisionSpace* CollisionMgr::createSpace(const std::string& name, const std::string& parent) {
@@ -157,14 +161,47 @@ CollisionSpace* CollisionMgr::createSpace(const std::string& name, const std::st
     return result;
 }
 
-CollisionSpace* CollisionMgr::getSpace(const std::string& name) {
+CollisionSpace* CollisionMgr::getSpace(std::string_view name) {
+    if (lastSpace_ && name == lastSpaceName_) {
+        return lastSpace_;
+    }
     auto it = spaces_.find(name);
-    return it == spaces_.end() ? nullptr : it->second.get();
+    if (it == spaces_.end()) {
+        return nullptr;
+    }
+    // Spaces live until clear(), which forgets this one.
+    lastSpaceName_.assign(name.data(), name.size());
+    lastSpace_ = it->second.get();
+    return lastSpace_;
+}
+
+bool CollisionMgr::isCurrent(const std::string& meshName, const KeptMesh& kept) const {
+    Ogre::MeshManager* manager = Ogre::MeshManager::getSingletonPtr();
+    if (!manager) {
+        return false;
+    }
+    try {
+        const Ogre::MeshPtr mesh = manager->getByName(meshName, Ogre::RGN_AUTODETECT);
+        return mesh && mesh->isLoaded() && mesh->getHandle() == kept.handle &&
+               mesh->getStateCount() == kept.stateCount;
+    } catch (const Ogre::Exception&) {
+        return false;
+    }
 }
 
 CollisionMesh* CollisionMgr::getMesh(const std::string& meshName) {
     if (auto it = meshes_.find(meshName); it != meshes_.end()) {
-        return it->second.get();
+        KeptMesh& kept = it->second;
+        if (kept.level == level_) {
+            return kept.mesh.get();
+        }
+        // Kept from an earlier level: reused only if its rendering mesh has
+        // not been unloaded, reloaded or replaced since it was read.
+        if (isCurrent(meshName, kept)) {
+            kept.level = level_;
+            return kept.mesh.get();
+        }
+        meshes_.erase(it);  // no geom uses it: clear() destroyed them all
     }
     Ogre::MeshPtr mesh;
     try {
@@ -190,7 +227,8 @@ CollisionMesh* CollisionMgr::getMesh(const std::string& meshName) {
         return nullptr;
     }
     CollisionMesh* result = built.get();
-    meshes_.emplace(meshName, std::move(built));
+    meshes_[meshName] =
+        KeptMesh{std::move(built), mesh->getHandle(), mesh->getStateCount(), level_};
     return result;
 }
 
@@ -264,8 +302,33 @@ void CollisionMgr::clear() {
     }
     // Geoms first: they lie in the spaces and use the meshes' triangle data.
     geoms_.clear();
+    lastSpace_ = nullptr;
     spaces_.clear();
-    meshes_.clear();
+    releaseMeshes();
+    ++level_;
+}
+
+void CollisionMgr::releaseMeshes() {
+    // No geom is left, so any mesh may go. Meshes whose rendering mesh changed
+    // go; of the rest the most recently used are kept up to the budget.
+    std::vector<std::map<std::string, KeptMesh, std::less<>>::iterator> current;
+    for (auto it = meshes_.begin(); it != meshes_.end();) {
+        if (isCurrent(it->first, it->second)) {
+            current.push_back(it++);
+        } else {
+            it = meshes_.erase(it);
+        }
+    }
+    std::stable_sort(current.begin(), current.end(), [](const auto& a, const auto& b) {
+        return a->second.level > b->second.level;
+    });
+    size_t triangles = 0;
+    for (const auto& it : current) {
+        triangles += static_cast<size_t>(it->second.mesh->indexCount() / 3);
+        if (triangles > kKeptTriangles) {
+            meshes_.erase(it);
+        }
+    }
 }
 
 void CollisionMgr::collide(dGeomID o1, dGeomID o2, void* data, dNearCallback* callback) {
@@ -300,7 +363,7 @@ void CollisionMgr::endWalk() {
     retired_.clear();
 }
 
-void CollisionMgr::rayTest(const std::string& spaceName, const Ogre::Vector3& origin,
+void CollisionMgr::rayTest(std::string_view spaceName, const Ogre::Vector3& origin,
                            const Ogre::Vector3& direction, float length, CollisionResult& record) {
     record.point = Ogre::Vector3::ZERO;
     CollisionSpace* space = getSpace(spaceName);

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "collision/CollisionGeom.h"
@@ -31,12 +32,18 @@ public:
     // parent "" makes a top-level space; a parent that is not a space refuses
     // the request with a log line and returns null.
     CollisionSpace* createSpace(const std::string& name, const std::string& parent);
-    CollisionSpace* getSpace(const std::string& name);
+    CollisionSpace* getSpace(std::string_view name);
 
     // The triangle data of a mesh, built on first use from the rendering mesh
-    // (loaded from the group "LevelData" if nobody has loaded it yet) and cached
-    // until clear(). Null, after one log line, when the mesh cannot be had.
+    // (loaded from the group "LevelData" if nobody has loaded it yet). Null,
+    // after one log line, when the mesh cannot be had. Within a level the data
+    // is returned as first built. It is kept across clear() for the next
+    // levels while the rendering mesh stays the same loaded resource (same
+    // handle, not unloaded or reloaded since), up to kKeptTriangles triangles
+    // of meshes the current level does not use; clear() releases the rest.
     CollisionMesh* getMesh(const std::string& meshName);
+    // Triangles of kept meshes that clear() holds on to, most recently used first.
+    static constexpr size_t kKeptTriangles = 1000000;
 
     // Get-or-create: an existing owner's geom is returned as it is and meshName
     // is ignored. A new geom has no node and lies in no space. Null when the
@@ -52,8 +59,9 @@ public:
     // else null.
     dGeomID findObject(const std::string& name);
 
-    // Destroys every geom, then every space, then every mesh. The ray and the
-    // query record survive. Refused with a log line during a walk.
+    // Destroys every geom, then every space, then the meshes that getMesh
+    // would not reuse. The ray and the query record survive. Refused with a
+    // log line during a walk.
     void clear();
 
     // dSpaceCollide2 (o1, o2, data, callback) as a walk of the manager's spaces.
@@ -70,7 +78,7 @@ public:
     // Fills record.point and record.hitNode with the contact nearest to origin
     // among the members of the space and its sub-spaces. point stays (0, 0, 0)
     // when nothing is hit or the space is unknown; hitNode is then unchanged.
-    void rayTest(const std::string& spaceName, const Ogre::Vector3& origin,
+    void rayTest(std::string_view spaceName, const Ogre::Vector3& origin,
                  const Ogre::Vector3& direction, float length, CollisionResult& record);
 
     // Tests name1 (a space or an owner) against name2 (normally a space) and
@@ -82,10 +90,25 @@ public:
     const CollisionResult& getQueryResult() const { return queryResult_; }
 
 private:
-    void endWalk();
+    // Triangle data and the rendering mesh it was read from.
+    struct KeptMesh {
+        std::unique_ptr<CollisionMesh> mesh;
+        unsigned long long handle = 0;  // Ogre::ResourceHandle of the rendering mesh
+        size_t stateCount = 0;          // its load/unload count when read
+        unsigned long long level = 0;   // the level that last used it
+    };
 
-    std::map<std::string, std::unique_ptr<CollisionMesh>> meshes_;
-    std::map<std::string, std::unique_ptr<CollisionSpace>> spaces_;
+    void endWalk();
+    bool isCurrent(const std::string& meshName, const KeptMesh& kept) const;
+    void releaseMeshes();
+
+    std::map<std::string, KeptMesh, std::less<>> meshes_;
+    // Counts clear() calls: a mesh with an older level was not used since.
+    unsigned long long level_ = 1;
+    std::map<std::string, std::unique_ptr<CollisionSpace>, std::less<>> spaces_;
+    // The last space getSpace found: scripts aim most rays at one space.
+    std::string lastSpaceName_;
+    CollisionSpace* lastSpace_ = nullptr;
     std::map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
     CollisionResult queryResult_;
     std::unique_ptr<CollisionRay> ray_;

@@ -15,7 +15,14 @@ CollisionRay::~CollisionRay() {
 
 void CollisionRay::set(const Ogre::Vector3& origin, const Ogre::Vector3& direction, float length) {
     origin_ = origin;
-    dGeomRaySet(ray_, origin.x, origin.y, origin.z, direction.x, direction.y, direction.z);
+    // Scripts mostly cast many rays in one direction (down onto the ground):
+    // moving the ray spares ODE normalising the same direction again.
+    if (direction == direction_) {
+        dGeomSetPosition(ray_, origin.x, origin.y, origin.z);
+    } else {
+        dGeomRaySet(ray_, origin.x, origin.y, origin.z, direction.x, direction.y, direction.z);
+        direction_ = direction;
+    }
     if (length != length_) {
         dGeomRaySetLength(ray_, length);
         length_ = length;

@@ -22,6 +22,8 @@ public:
 
 private:
     Ogre::Vector3 origin_ = Ogre::Vector3::ZERO;
+    // As last handed to ODE; zero (which no ray is aimed with) until the first set().
+    Ogre::Vector3 direction_ = Ogre::Vector3::ZERO;
     float length_ = 1.0f;  // as last handed to ODE; scripts mostly reuse one length
     dGeomID ray_;
 };

@@ -13,9 +13,13 @@
 namespace vantor::script {
 
 std::string argText(lua_State* L, int index) {
+    return std::string(argTextView(L, index));
+}
+
+std::string_view argTextView(lua_State* L, int index) {
     size_t length = 0;
     const char* text = lua_tolstring(L, index, &length);
-    return text ? std::string(text, length) : std::string();
+    return text ? std::string_view(text, length) : std::string_view();
 }
 
 double argNumber(lua_State* L, int index) {

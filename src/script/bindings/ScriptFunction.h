@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "core/Log.h"
 #include "script/ScriptSandbox.h"
@@ -19,6 +20,9 @@ namespace vantor::script {
 // Text argument: lua_tostring. A number reads as its Lua text; anything else
 // (missing, nil, boolean, table) reads as the empty text.
 std::string argText(lua_State* L, int index);
+// The same text without a copy, valid while the argument stays on the stack:
+// for names that are only looked up.
+std::string_view argTextView(lua_State* L, int index);
 
 // Number argument: lua_tonumber. Non-numbers read as 0.
 double argNumber(lua_State* L, int index);

@@ -43,8 +43,8 @@ int w_RayTest(lua_State* L) {
         L, "RayTest",
         [&] {
             CollisionResult record;
-            collisionMgr().rayTest(argText(L, 1), argVector(L, 2), argVector(L, 5), argFloat(L, 8),
-                                   record);
+            collisionMgr().rayTest(argTextView(L, 1), argVector(L, 2), argVector(L, 5),
+                                   argFloat(L, 8), record);
             static const std::string kNoName;
             return pushResult(record.point, record.hitNode ? record.hitNode->getName() : kNoName);
         },

@@ -83,17 +83,24 @@ TEST_F(CollisionTest, TriangleDataJoinsSharedAndOwnVerticesAndKeepsOnlyWholeVali
     EXPECT_EQ(logs.count("missing.mesh"), 2);
 }
 
-TEST_F(CollisionTest, MeshesAreKeptUntilClear) {
+TEST_F(CollisionTest, MeshesAreKeptAcrossLevelsUntilTheirRenderingMeshChanges) {
     CollisionMesh* first = mgr.getMesh("box");
     CollisionGeom* a = mgr.createGeom("a", "box");
     EXPECT_EQ(mgr.createGeom("a", "other.mesh"), a);  // get-or-create
     EXPECT_EQ(dGeomTriMeshGetTriMeshDataID(a->geom()), first->data());
     Ogre::MeshManager::getSingleton().remove("box");
     test::makeBoxMesh("box", V(4, 4, 4), V(5, 5, 5));
-    EXPECT_EQ(mgr.getMesh("box"), first);  // not read again while kept
+    EXPECT_EQ(mgr.getMesh("box"), first);  // not read again within the level
     mgr.clear();
     EXPECT_EQ(mgr.getGeom("a"), nullptr);
-    EXPECT_EQ(positionsOf(*mgr.getMesh("box"))[0], V(4, 4, 4));
+    CollisionMesh* replaced = mgr.getMesh("box");  // a new resource of that name: read again
+    EXPECT_EQ(positionsOf(*replaced)[0], V(4, 4, 4));
+    mgr.clear();
+    EXPECT_EQ(mgr.getMesh("box"), replaced);  // unchanged: kept for the next level
+    // Unloaded since: read again, and this manual mesh has nothing left to read.
+    Ogre::MeshManager::getSingleton().getByName("box")->unload();
+    mgr.clear();
+    EXPECT_EQ(mgr.getMesh("box"), nullptr);
 }
 
 TEST_F(CollisionTest, SpacesAreGetOrCreateUnderExistingParentsAndWinNameLookups) {
@@ -129,6 +136,13 @@ TEST_F(CollisionTest, RaysReportTheNearestHitWhateverTheOrderAndOnlyWithinTheirL
     EXPECT_EQ(record.hitNode, ogre.sceneManager()->getRootSceneNode());
     EXPECT_EQ(hitName(ray("Solid", V(5, 0.2f, -10), V(0, 0, 1), 100)), "");
     EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, -10), V::ZERO, 100)), "");
+    // The next level's space of the same name, aimed at from the same direction.
+    mgr.clear();
+    EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, 20), V(0, 0, -1), 100)), "");
+    mgr.createSpace("Solid", "");
+    addBox("c", "Solid", V(0, 0, 10));
+    EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, 20), V(0, 0, -1), 100)), "c");
+    EXPECT_EQ(hitName(ray("Solid", V(0.3f, 0.2f, -10), V(0, 0, 1), 100)), "c");
 }
 
 TEST_F(CollisionTest, ARayThroughMoreSurfacesThanItsContactBufferFindsTheNearest) {
