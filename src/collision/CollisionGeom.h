@@ -47,6 +47,8 @@ public:
 
 private:
     void place(const Ogre::Vector3& position, const Ogre::Quaternion& orientation);
+    // Tells the manager that tests involving this geom may answer differently.
+    void noteChange();
 
     dGeomID geom_;
     CollisionMgr* manager_;

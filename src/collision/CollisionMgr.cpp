@@ -154,9 +154,13 @@ CollisionSpace* CollisionMgr::createSpace(const std::string& name, const std::st
     auto space = std::make_unique<CollisionSpace>(nullptr);
     CollisionSpace* result = space.get();
     spaces_.emplace(name, std::move(space));
+    noteChange();
     if (parentSpace) {
         const dGeomID child = reinterpret_cast<dGeomID>(result->space());
-        afterWalk([parentSpace, child] { dSpaceAdd(parentSpace, child); });
+        afterWalk([this, parentSpace, child] {
+            dSpaceAdd(parentSpace, child);
+            noteChange();
+        });
     }
     return result;
 }
@@ -243,6 +247,7 @@ CollisionGeom* CollisionMgr::createGeom(const std::string& owner, const std::str
     auto geom = std::make_unique<CollisionGeom>(*mesh, this);
     CollisionGeom* result = geom.get();
     geoms_.emplace(owner, std::move(geom));
+    noteChange();
     return result;
 }
 
@@ -258,6 +263,7 @@ void CollisionMgr::removeGeom(const std::string& owner) {
     }
     std::unique_ptr<CollisionGeom> geom = std::move(it->second);
     geoms_.erase(it);
+    noteChange();
     if (isWalking()) {
         // Destroying it takes it out of its space: it leaves every test now
         // (its node may be going too) and goes when the walk ends.
@@ -272,7 +278,7 @@ void CollisionMgr::addGeomToSpace(const std::string& spaceName, CollisionGeom* g
         return;
     }
     const dSpaceID target = space->space();
-    afterWalk([geom, target] {
+    afterWalk([this, geom, target] {
         // ODE refuses to add a geom that already lies in a space.
         const dSpaceID current = dGeomGetSpace(geom->geom());
         if (current == target) {
@@ -282,6 +288,7 @@ void CollisionMgr::addGeomToSpace(const std::string& spaceName, CollisionGeom* g
             dSpaceRemove(current, geom->geom());
         }
         dSpaceAdd(target, geom->geom());
+        noteChange();
     });
 }
 
@@ -304,6 +311,8 @@ void CollisionMgr::clear() {
     geoms_.clear();
     lastSpace_ = nullptr;
     spaces_.clear();
+    knownTests_.clear();
+    noteChange();
     releaseMeshes();
     ++level_;
 }
@@ -393,9 +402,25 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     record.hitList.clear();
     record.hitNames.clear();
     record.selfName = name2;
-    if (o1 && o2) {
-        QueryContext context{&record, nullptr, o2};
-        collide(o1, o2, &context, &testCallback);
+    if (!o1 || !o2) {
+        return {};
+    }
+    KnownTest* known = nullptr;
+    if (reuseTests_) {
+        known = &knownTests_[{name1, name2}];
+        if (known->changes == changes_) {
+            record = known->result;
+            return wantList ? record.hitList : record.hitName;
+        }
+    }
+    // Changes the walk held back run at its end: the answer is that of the
+    // state before them.
+    const unsigned long long before = changes_;
+    QueryContext context{&record, nullptr, o2};
+    collide(o1, o2, &context, &testCallback);
+    if (known) {
+        known->changes = before;
+        known->result = record;
     }
     return wantList ? record.hitList : record.hitName;
 }

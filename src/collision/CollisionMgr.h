@@ -86,8 +86,17 @@ public:
     // list form (every name quoted, joined by ", ") when wantList, else the last
     // name; "" when nothing touches or either name is unknown. The details stay
     // in getQueryResult() until the next test.
+    // A test repeated while no geom or space changed since (see noteChange)
+    // gives the same answer, which is then reused instead of asking ODE.
     std::string collisionTest(const std::string& name1, const std::string& name2, bool wantList);
     const CollisionResult& getQueryResult() const { return queryResult_; }
+
+    // Called for every change that can alter a test's answer: a geom placed
+    // elsewhere, bound to another node or retired, and every geom or space
+    // made, moved between spaces or removed.
+    void noteChange() { ++changes_; }
+    // On by default; off asks ODE every time (to compare the two).
+    void setReuseUnchangedTests(bool reuse) { reuseTests_ = reuse; }
 
 private:
     // Triangle data and the rendering mesh it was read from.
@@ -112,6 +121,16 @@ private:
     std::map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
     CollisionResult queryResult_;
     std::unique_ptr<CollisionRay> ray_;
+
+    // What an earlier collision test found, by its two names, and the change
+    // count it was made at.
+    struct KnownTest {
+        unsigned long long changes = 0;
+        CollisionResult result;
+    };
+    unsigned long long changes_ = 1;  // a test never made has count 0
+    bool reuseTests_ = true;
+    std::map<std::pair<std::string, std::string>, KnownTest> knownTests_;
 
     // Nesting depth of collide(); changes wait while it is above 0.
     int walkDepth_ = 0;

@@ -8,6 +8,8 @@
 #include <OgreSceneNode.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "core/NodeTransform.h"
@@ -213,6 +215,59 @@ TEST_F(SimulationTest, CallbacksRunEachTickWhileTouchingWithNamesIntact) {
     world.advance(20);
     EXPECT_EQ(world.number("ones"), 2);
     EXPECT_EQ(world.logs.count("Scripting error"), 0);
+}
+
+// The callback sequence of a whole run, with tests of unchanged pairs reused
+// or asked of ODE every time: static walls in static triggers, movers
+// sweeping through them, and callbacks whose scripts move and remove actors.
+std::string callbackSequence(bool reuse) {
+    test::TestWorld world;
+    world.collision.setReuseUnchangedTests(reuse);
+    test::makeBoxMesh("box.mesh", Vector3(-1, -1, -1), Vector3(1, 1, 1));
+    world.collision.createSpace("Trigger", "");
+    world.collision.createSpace("Inner", "Trigger");
+    world.collision.createSpace("Walls", "");
+    world.collision.createSpace("Movers", "");
+    Simulation& sim = world.sim();
+    for (int i = 0; i < 6; ++i) {
+        const std::string n = std::to_string(i);
+        world.addActor("trigger" + n, Vector3(i * 4.0f, 0, 0))
+            ->setCollisionGeometry("box.mesh", i % 2 ? "Inner" : "Trigger");
+        world.addActor("wall" + n, Vector3(i * 4.0f + 1.5f, 0, 0))
+            ->setCollisionGeometry("box.mesh", "Walls");
+        world.addActor("mover" + n, Vector3(-3.0f - i, 0, 0))
+            ->setCollisionGeometry("box.mesh", "Movers");
+        sim.addActorMessage(message("mover" + n, 20, ActorMessageType::Velocity, "",
+                                    Vector3(1.0f + i * 0.5f, 0, 0)));
+        sim.registerCollisionCallback("wall" + n, "Trigger", "Seen", i % 2 == 0);
+        sim.registerCollisionCallback("mover" + n, "Trigger", "Seen", i % 3 == 0);
+        sim.registerCollisionCallback("mover" + n, "Walls", "Seen", false);
+    }
+    world.run(
+        "seen = '' function Seen(what) "
+        "if type(what) == 'table' then what = table.concat(what, '+') end "
+        "seen = seen .. what .. ';' end");
+    for (int tick = 0; tick < 400; ++tick) {
+        world.run("seen = seen .. '|'");
+        world.advance(20);
+        if (tick == 150) {
+            sim.findActor("wall2")->setPosition("", Vector3(100, 0, 0));
+        }
+        if (tick == 250) {
+            sim.removeActor("trigger4");
+        }
+    }
+    return world.text("seen");
+}
+
+TEST(CollisionCallbackTest, ReusingTestsOfUnchangedPairsFiresTheSameCallbacks) {
+    const std::string reused = callbackSequence(true);
+    const std::string asked = callbackSequence(false);
+    EXPECT_EQ(reused, asked);
+    // Static pairs fire every tick, movers only while they cross something.
+    EXPECT_GT(std::count(asked.begin(), asked.end(), ';'), 1000);
+    EXPECT_NE(asked.find("trigger4;"), std::string::npos);
+    EXPECT_NE(asked.find("wall5;"), std::string::npos);
 }
 
 TEST_F(SimulationTest, GeometryBelowAMovingParentIsWhereTheParentIsNow) {
