@@ -409,7 +409,11 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     if (reuseTests_) {
         known = &knownTests_[{name1, name2}];
         if (known->changes == changes_) {
-            record = known->result;
+            record.point = known->point;
+            record.hitNode = known->hitNode;
+            record.hitName = known->hitName;
+            record.hitList = known->hitList;
+            record.hitNames = known->hitNames;
             return wantList ? record.hitList : record.hitName;
         }
     }
@@ -420,7 +424,11 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     collide(o1, o2, &context, &testCallback);
     if (known) {
         known->changes = before;
-        known->result = record;
+        known->point = record.point;
+        known->hitNode = record.hitNode;
+        known->hitName = record.hitName;
+        known->hitList = record.hitList;
+        known->hitNames = record.hitNames;
     }
     return wantList ? record.hitList : record.hitName;
 }

@@ -126,7 +126,11 @@ private:
     // count it was made at.
     struct KnownTest {
         unsigned long long changes = 0;
-        CollisionResult result;
+        Ogre::Vector3 point = Ogre::Vector3::ZERO;
+        Ogre::Node* hitNode = nullptr;
+        std::string hitName;
+        std::string hitList;
+        std::vector<std::string> hitNames;
     };
     unsigned long long changes_ = 1;  // a test never made has count 0
     bool reuseTests_ = true;
