@@ -30,7 +30,7 @@ void CollisionGeom::setNode(Ogre::SceneNode* node) {
 
 void CollisionGeom::noteChange() {
     if (manager_) {
-        manager_->noteChange();
+        changedAt_ = manager_->noteChange(geom_);
     }
 }
 

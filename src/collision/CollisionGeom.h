@@ -44,6 +44,9 @@ public:
 
     dGeomID geom() const { return geom_; }
     Ogre::SceneNode* node() const { return node_; }
+    // The manager's change count when this geom last moved, was bound to
+    // another node or retired.
+    unsigned long long changedAt() const { return changedAt_; }
 
 private:
     void place(const Ogre::Vector3& position, const Ogre::Quaternion& orientation);
@@ -53,6 +56,7 @@ private:
     dGeomID geom_;
     CollisionMgr* manager_;
     Ogre::SceneNode* node_ = nullptr;
+    unsigned long long changedAt_ = 0;
     // The last two placements handed to ODE.
     bool placed_ = false;
     Ogre::Vector3 position_ = Ogre::Vector3::ZERO;

@@ -154,6 +154,7 @@ CollisionSpace* CollisionMgr::createSpace(const std::string& name, const std::st
     auto space = std::make_unique<CollisionSpace>(nullptr);
     CollisionSpace* result = space.get();
     spaces_.emplace(name, std::move(space));
+    spacesById_.emplace(result->space(), result);
     noteChange();
     if (parentSpace) {
         const dGeomID child = reinterpret_cast<dGeomID>(result->space());
@@ -310,11 +311,25 @@ void CollisionMgr::clear() {
     // Geoms first: they lie in the spaces and use the meshes' triangle data.
     geoms_.clear();
     lastSpace_ = nullptr;
+    spacesById_.clear();
     spaces_.clear();
     knownTests_.clear();
     noteChange();
     releaseMeshes();
     ++level_;
+}
+
+unsigned long long CollisionMgr::noteChange(dGeomID geom) {
+    const unsigned long long count = ++changes_;
+    for (dSpaceID space = dGeomGetSpace(geom); space;
+         space = dGeomGetSpace(reinterpret_cast<dGeomID>(space))) {
+        auto it = spacesById_.find(space);
+        if (it == spacesById_.end()) {
+            break;  // not one of ours (a geom lent to a test's own space)
+        }
+        it->second->setChangedAt(count);
+    }
+    return count;
 }
 
 void CollisionMgr::releaseMeshes() {
@@ -393,8 +408,11 @@ void CollisionMgr::rayTest(std::string_view spaceName, const Ogre::Vector3& orig
 
 std::string CollisionMgr::collisionTest(const std::string& name1, const std::string& name2,
                                         bool wantList) {
-    dGeomID o1 = findObject(name1);
-    dGeomID o2 = findObject(name2);
+    // findObject's lookups, keeping what each name stands for.
+    CollisionSpace* space1 = getSpace(name1);
+    CollisionGeom* geom1 = space1 ? nullptr : getGeom(name1);
+    CollisionSpace* space2 = getSpace(name2);
+    CollisionGeom* geom2 = space2 ? nullptr : getGeom(name2);
     CollisionResult& record = queryResult_;
     record.point = Ogre::Vector3::ZERO;
     record.hitNode = nullptr;
@@ -402,13 +420,18 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     record.hitList.clear();
     record.hitNames.clear();
     record.selfName = name2;
-    if (!o1 || !o2) {
+    if ((!space1 && !geom1) || (!space2 && !geom2)) {
         return {};
     }
+    const dGeomID o1 = space1 ? reinterpret_cast<dGeomID>(space1->space()) : geom1->geom();
+    const dGeomID o2 = space2 ? reinterpret_cast<dGeomID>(space2->space()) : geom2->geom();
     KnownTest* known = nullptr;
     if (reuseTests_) {
         known = &knownTests_[{name1, name2}];
-        if (known->changes == changes_) {
+        const unsigned long long changed =
+            std::max({renamedAt_, space1 ? space1->changedAt() : geom1->changedAt(),
+                      space2 ? space2->changedAt() : geom2->changedAt()});
+        if (known->changes >= changed) {
             record.point = known->point;
             record.hitNode = known->hitNode;
             record.hitName = known->hitName;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "collision/CollisionGeom.h"
@@ -86,15 +87,17 @@ public:
     // list form (every name quoted, joined by ", ") when wantList, else the last
     // name; "" when nothing touches or either name is unknown. The details stay
     // in getQueryResult() until the next test.
-    // A test repeated while no geom or space changed since (see noteChange)
-    // gives the same answer, which is then reused instead of asking ODE.
+    // A test repeated while neither side changed (see noteChange) gives the
+    // same answer, which is then reused instead of asking ODE.
     std::string collisionTest(const std::string& name1, const std::string& name2, bool wantList);
     const CollisionResult& getQueryResult() const { return queryResult_; }
 
-    // Called for every change that can alter a test's answer: a geom placed
-    // elsewhere, bound to another node or retired, and every geom or space
-    // made, moved between spaces or removed.
-    void noteChange() { ++changes_; }
+    // For a geom placed elsewhere, bound to another node or retired: marks it
+    // and every space it lies in, and returns the change count it now has.
+    unsigned long long noteChange(dGeomID geom);
+    // For a change to what the names stand for: a geom or space made, moved
+    // between spaces or removed. Every test is made afresh after it.
+    void noteChange() { renamedAt_ = ++changes_; }
     // On by default; off asks ODE every time (to compare the two).
     void setReuseUnchangedTests(bool reuse) { reuseTests_ = reuse; }
 
@@ -132,7 +135,10 @@ private:
         std::string hitList;
         std::vector<std::string> hitNames;
     };
-    unsigned long long changes_ = 1;  // a test never made has count 0
+    unsigned long long changes_ = 1;    // a test never made has count 0
+    unsigned long long renamedAt_ = 1;  // the last noteChange()
+    // The manager's spaces by their ODE space, to mark them in noteChange.
+    std::unordered_map<dSpaceID, CollisionSpace*> spacesById_;
     bool reuseTests_ = true;
     std::map<std::pair<std::string, std::string>, KnownTest> knownTests_;
 

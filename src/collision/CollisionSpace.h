@@ -17,8 +17,14 @@ public:
 
     dSpaceID space() const { return space_; }
 
+    // The collision manager's change count when something inside this space
+    // (or a space within it) last changed.
+    unsigned long long changedAt() const { return changedAt_; }
+    void setChangedAt(unsigned long long count) { changedAt_ = count; }
+
 private:
     dSpaceID space_;
+    unsigned long long changedAt_ = 0;
 };
 
 }  // namespace vantor

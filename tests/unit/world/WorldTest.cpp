@@ -253,6 +253,9 @@ std::string callbackSequence(bool reuse) {
         if (tick == 150) {
             sim.findActor("wall2")->setPosition("", Vector3(100, 0, 0));
         }
+        if (tick == 200) {
+            sim.findActor("trigger3")->setPosition("", Vector3(100, 0, 0));  // in "Inner"
+        }
         if (tick == 250) {
             sim.removeActor("trigger4");
         }
