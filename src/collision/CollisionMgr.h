@@ -117,7 +117,7 @@ private:
     std::map<std::string, KeptMesh, std::less<>> meshes_;
     // Counts clear() calls: a mesh with an older level was not used since.
     unsigned long long level_ = 1;
-    std::map<std::string, std::unique_ptr<CollisionSpace>, std::less<>> spaces_;
+    std::map<std::string, std::unique_ptr<CollisionSpace>> spaces_;
     // The last space getSpace found: scripts aim most rays at one space.
     std::string lastSpaceName_;
     CollisionSpace* lastSpace_ = nullptr;
