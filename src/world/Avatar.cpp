@@ -581,7 +581,12 @@ void Avatar::updateGround(Ogre::SceneNode* levelRoot) {
         groundNode_ = found;
         groundGrace_ = kGroundGrace;
     }
-    if (groundNode_ == previous) {
+    // Ground found while in the air is a landing even on the node stood on
+    // before: SetAvatarState(1) or ResetBody on the same ground would else
+    // leave the avatar in the air, unable to jump, until it rolled onto
+    // another node.
+    const bool landing = found && state_ == Air;
+    if (groundNode_ == previous && !landing) {
         return;
     }
 

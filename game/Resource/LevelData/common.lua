@@ -156,12 +156,12 @@ function demo.player(x, y, z)
     SetCameraDampening(CAMERA_DAMPENING)
 end
 
--- Back to the start, standing: after ResetBody the engine keeps the avatar in
--- the air until it lands on ground other than the one it stood on, so the
--- ball is placed resting on the start and told it stands there.
+-- Back to the start: the ball is placed resting on the start and lands there.
 function demo.backToStart()
     ResetBody()
-    SetAvatarState(demo.locked and 3 or 0)
+    if demo.locked then
+        SetAvatarState(3)
+    end
     -- Delivered at the next tick, before the avatar's physics step.
     AddActorMessage("_AVATAR", GetSimulationTime(), 1, "", "",
         demo.start[1], demo.start[2], demo.start[3], 0)
@@ -395,19 +395,11 @@ local MENU_TEXT = "Menu\n"
     .. "Esc  back to the game"
 
 -- Leaves the menu. The ball was frozen while it was open; it goes on in the
--- state it had: standing when it hangs below a ground node, in the air when
--- below LevelRoot. (Setting it in the air while it stands would keep it
--- there, unable to jump, until it reached other ground.)
+-- air and lands on whatever it stands on at the next step.
 function demo.closeMenu()
     DestroyPanel(demo.menu)
     demo.menu = nil
-    if demo.locked then
-        SetAvatarState(3)
-    elseif GetParent("_AVATAR") == "LevelRoot" then
-        SetAvatarState(1)
-    else
-        SetAvatarState(0)
-    end
+    SetAvatarState(demo.locked and 3 or 1)
 end
 
 local function menuChoice(key)

@@ -176,6 +176,20 @@ TEST_F(AvatarTest, JumpStartsOneStepLaterAndEndsWithTheLanding) {
     EXPECT_EQ(count("StartJump"), 1);
 }
 
+TEST_F(AvatarTest, SetToAirOrResetOnTheSameGroundItLandsAgainAndCanJump) {
+    standOnGround();
+    avatar->setState(Air);  // as SetAvatarState(1) does, resting on the ground
+    step();
+    EXPECT_EQ(avatar->getState(), Ground);
+    step();
+    EXPECT_EQ(events(), "EndJump;");
+    avatar->reset();  // ResetBody puts it back onto the same ground
+    ASSERT_TRUE(land(150));
+    avatar->setMove(V(0, 0.4f, 0));
+    step(2);
+    EXPECT_EQ(count("StartJump"), 1);
+}
+
 TEST_F(AvatarTest, WalkingIntoAWallBringsTheWalkSpeedDownToTheSpeedReached) {
     addBox("Wall", V(1, 0, -5), V(2, 3, 5));
     standOnGround();
