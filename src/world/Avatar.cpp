@@ -165,6 +165,7 @@ void Avatar::reset() {
     walking_ = false;
     state_ = Air;
     restBodyAt(kResetPosition);
+    wallCount_ = 0;
     if (Actor* actor = simulation_.findActor(names::kAvatar)) {
         if (actor->getNode()) {
             actor->setPosition("", kResetPosition);
@@ -385,6 +386,7 @@ void Avatar::applyControl(const Ogre::Quaternion& q) {
         walking_ = false;
     }
     vy = std::min(vy, kMaxUpwardSpeed);
+    stopAtWalls(vx, vz);
     dBodySetLinearVel(body_, vx, vy, vz);
 
     const dReal* av = dBodyGetAngularVel(body_);
@@ -553,10 +555,34 @@ void Avatar::keepContact(const dContact& contact, dBodyID levelBody) {
 }
 
 void Avatar::createContactJoints() {
+    wallCount_ = 0;
     for (int i = 0; i < stepContactCount_; ++i) {
         const StepContact& kept = stepContacts_[i];
         dJointID joint = dJointCreateContact(world_, contactGroup_, &kept.contact);
         dJointAttach(joint, kept.levelBody, body_);
+
+        Ogre::Vector3 out = toVector(kept.contact.geom.normal);
+        if (out.dotProduct(stepCentre_ - toVector(kept.contact.geom.pos)) < 0.0f) {
+            out = -out;
+        }
+        // Contacts above the ground margin, as bumps are told from ground.
+        if (out.y * static_cast<float>(kRadius) < kGroundMargin) {
+            wallNormals_[wallCount_++] = out.normalisedCopy();
+        }
+    }
+}
+
+void Avatar::stopAtWalls(float& vx, float& vz) const {
+    // The contacts alone do not hold a ball pressed on: they are soft and
+    // push out at most kMaxCorrectingSpeed, so a velocity set into a wall
+    // every step lets the sphere creep in until it passes through.
+    for (int i = 0; i < wallCount_; ++i) {
+        const Ogre::Vector3& out = wallNormals_[i];
+        const float into = vx * out.x + vz * out.z;
+        if (into < 0.0f) {
+            vx -= into * out.x;
+            vz -= into * out.z;
+        }
     }
 }
 

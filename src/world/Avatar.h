@@ -113,7 +113,12 @@ private:
     // Keeps the contact for this step's world step if it is among the
     // kMaxStepContacts deepest so far.
     void keepContact(const dContact& contact, dBodyID levelBody);
+    // Creates this step's contact joints and keeps the walls among them for
+    // the next control step.
     void createContactJoints();
+    // Takes out of the horizontal velocity (vx, vz) what runs into the walls
+    // touched in the last step.
+    void stopAtWalls(float& vx, float& vz) const;
     // The manager's geom behind an ODE geom, by its node's name; null if none.
     const CollisionGeom* collisionGeom(dGeomID geom) const;
     // How far the node carrying the avatar moved it in the last tick.
@@ -166,6 +171,10 @@ private:
     };
     std::array<StepContact, kMaxStepContacts> stepContacts_{};
     int stepContactCount_ = 0;
+    // Outward normals of the walls (contacts beside, not under, the sphere)
+    // touched in the last step.
+    std::array<Ogre::Vector3, kMaxStepContacts> wallNormals_{};
+    int wallCount_ = 0;
     // Event statements of the collision pass, run once the pass is over: a
     // script run inside it could change the space being walked.
     std::vector<std::string> heldEvents_;

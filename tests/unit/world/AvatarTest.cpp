@@ -191,7 +191,7 @@ TEST_F(AvatarTest, SetToAirOrResetOnTheSameGroundItLandsAgainAndCanJump) {
 }
 
 TEST_F(AvatarTest, WalkingIntoAWallBringsTheWalkSpeedDownToTheSpeedReached) {
-    addBox("Wall", V(1, 0, -5), V(2, 3, 5));
+    addBox("Wall", V(1, 0, -5), V(1.5f, 3, 5));
     standOnGround();
     float lastWalk = 0.0f;
     for (int i = 0; i < 150; ++i) {
@@ -205,6 +205,12 @@ TEST_F(AvatarTest, WalkingIntoAWallBringsTheWalkSpeedDownToTheSpeedReached) {
     }
     EXPECT_LT(avatarPosition().x, 1.0f - 0.25f + 0.1f);
     EXPECT_LT(lastWalk, 0.5f);
+    // Held for 20 s the ball neither creeps into the wall nor through it.
+    for (int i = 0; i < 150 * 20; ++i) {
+        avatar->setMove(V(5, 0, 0));
+        step();
+    }
+    EXPECT_LT(avatarPosition().x, 1.0f - 0.25f + 0.02f);
 }
 
 TEST_F(AvatarTest, BumpsAreReportedAtMostEveryHalfSecond) {
