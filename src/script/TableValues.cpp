@@ -103,11 +103,18 @@ std::string getStringValue(ScriptVM* vm, const std::string& table, const std::st
     return q.text;
 }
 
+namespace {
+// The lookup of an optional key; false, silently, when it is not there.
+bool runOptional(ScriptVM* vm, Lookup& q) {
+    std::string error;
+    return vm && vm->protectedCall(lookUp, &q, error) && q.tableFound && q.present;
+}
+}  // namespace
+
 float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string& key,
                        float fallback) {
     Lookup q(table, key);
-    std::string error;
-    if (!vm || !vm->protectedCall(lookUp, &q, error) || !q.tableFound || !q.present) {
+    if (!runOptional(vm, q)) {
         return fallback;
     }
     if (!q.isNumber) {
@@ -115,6 +122,18 @@ float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string
         return fallback;
     }
     return static_cast<float>(q.number);
+}
+
+std::string getOptionalString(ScriptVM* vm, const std::string& table, const std::string& key) {
+    Lookup q(table, key);
+    if (!runOptional(vm, q)) {
+        return std::string();
+    }
+    if (!q.isString) {
+        log(table + "." + key + kNotString);
+        return std::string();
+    }
+    return q.text;
 }
 
 }  // namespace vantor

@@ -257,6 +257,39 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
         assert not missing, "not called in the play-through: %s" % sorted(missing)
 
 
+# A wall between the ball and its follow point 6 units behind it; the level
+# asks for the camera to be kept out of "Solid".
+WALLED_CAMERA = """
+Level = { cameracollision = "Solid" }
+CreateSceneNode("", "LevelRoot")
+CreateSceneNode("LevelRoot", "ROT1")
+CreateCollisionSpace("Solid", "")
+for _, a in ipairs({{"Ground", "Ground.mesh", 0}, {"Wall", "Wall.mesh", -3}}) do
+    AddActor(a[1])
+    AddActorMessage(a[1], 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
+    AddActorMessage(a[1], 0, 4, a[2], "Solid", 0, 0, 0, 0)
+    AddActorMessage(a[1], 0, 1, "", "", 0, 0, a[3], 0)
+end
+AddActor("_AVATAR")
+AddActorMessage("_AVATAR", 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
+AddActor("_FollowCamera1")
+AddActorMessage("_FollowCamera1", 0, 0, "_AVATAR", "Relative", 0, 0, 0, 0)
+AddActorMessage("_FollowCamera1", 0, 1, "SetLocal", "", 0, 1, -6, 0)
+function EndJump() end
+AddActor("Timer")
+AddActorMessage("Timer", 3000, 7, [[LogText("level: camera z " .. select(3, GetPosition("camera")))
+ShutDown()]], "", 0, 0, 0, 0)
+"""
+
+
+def test_a_level_can_keep_the_camera_out_of_its_walls():
+    with Game(levels={"start.lua": WALLED_CAMERA}) as game:
+        assert game.run() == 0, game.log()[-20:]
+        line = game.log_with("level: camera z ")[-1]
+    # The wall's near face is at z = -2.75: the camera stays 0.6 in front.
+    assert -2.3 < float(line.split("level: camera z ")[1]) < -2.0, line
+
+
 def test_the_level_files_call_every_function_of_the_table():
     text = ""
     for path in sorted(glob.glob(os.path.join(LEVEL_DIR, "*.lua"))):

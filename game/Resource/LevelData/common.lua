@@ -279,33 +279,6 @@ local HELP_TEXT = "W, S: roll forward, back\n"
 
 -- --- every tick -------------------------------------------------------------------
 
--- The camera's follow point, pulled in towards the ball when level geometry
--- stands between them, so the camera never looks from inside a wall or a
--- platform. A ray from the ball's centre to where the follow point belongs
--- finds the first solid surface; the point goes just in front of it, and
--- eases back out once the way is clear.
-local cameraReach = 1.0
-local CAMERA_LENGTH = math.sqrt(CAMERA_BACK * CAMERA_BACK + CAMERA_UP * CAMERA_UP)
-local function keepCameraClear(ax, ay, az)
-    local fx, fy, fz = GetPosition("_FollowCamera1")
-    local dx, dy, dz = fx - ax, fy - ay, fz - az
-    if dx * dx + dy * dy + dz * dz < 1e-6 then
-        return
-    end
-    local want = 1.0
-    local hx, hy, hz, hit = RayTest("Solid", ax, ay, az, dx, dy, dz, CAMERA_LENGTH + 0.6)
-    if hit ~= "" then
-        local distance = math.sqrt((hx - ax) ^ 2 + (hy - ay) ^ 2 + (hz - az) ^ 2)
-        want = math.max(0.2, (distance - 0.6) / CAMERA_LENGTH)
-    end
-    if want < cameraReach then
-        cameraReach = want
-    else
-        cameraReach = math.min(want, cameraReach + 0.03)
-    end
-    SetPosition("_FollowCamera1", -CAMERA_BACK * cameraReach, CAMERA_UP * cameraReach, 0)
-end
-
 -- The ball rolls: it turns about its sideways axis by the distance it moved
 -- forward, divided by its radius. The follow point, behind the ball, gives
 -- the heading.
@@ -333,7 +306,6 @@ function DemoTick()
     end
     local ax, ay, az = GetPosition("_AVATAR")
     if not demo.cameraFree then
-        keepCameraClear(ax, ay, az)
         rollBall(ax, az)
     end
     local ground = GetParent("_AVATAR")

@@ -8,7 +8,7 @@
 -- start leads back to the hub. The mouse switches to the free edit camera
 -- here; Return comes back to the ball.
 
-Level = { editstateallowed = "1" }
+Level = { editstateallowed = "1", cameracollision = "Solid" }
 
 local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("tower.lua", "The Tower")
