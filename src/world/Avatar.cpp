@@ -192,6 +192,7 @@ void Avatar::restBodyAt(const Ogre::Vector3& position) {
 
 void Avatar::levelCleared() {
     groundNode_ = nullptr;
+    carrier_ = nullptr;
     reportedMissing_ = 0;
 }
 
@@ -248,6 +249,7 @@ void Avatar::step(float dt) {
         return;
     }
 
+    turnWithCarrier(links.avatarNode->getParentSceneNode());
     // The scene node is the authority on position: whatever moved it since
     // the last step (moving ground, a script, a message) moves the body.
     const Ogre::Vector3 p = worldTransform(links.avatarNode).position;
@@ -308,6 +310,26 @@ void Avatar::step(float dt) {
             actor->setWorldOrientation(heading);
         }
     }
+}
+
+void Avatar::turnWithCarrier(const Ogre::SceneNode* carrier) {
+    const Ogre::Quaternion now =
+        carrier ? worldTransform(carrier).orientation : Ogre::Quaternion::IDENTITY;
+    if (carrier == carrier_) {
+        // Where the carrier's turn since the last step takes the world's x
+        // axis, seen from above, gives its turn about the vertical.
+        const Ogre::Vector3 x = (now * carrierOrientation_.Inverse()) * Ogre::Vector3::UNIT_X;
+        if (x.x != 0.0f || x.z != 0.0f) {
+            const float degrees = std::atan2(-x.z, x.x) * Ogre::Math::fRad2Deg;
+            if (std::isfinite(degrees)) {
+                // Kept within a turn: a rider of a carousel would otherwise
+                // wind the heading up without bound.
+                yaw_ = std::remainder(yaw_ + degrees, 360.0f);
+            }
+        }
+    }
+    carrier_ = carrier;
+    carrierOrientation_ = now;
 }
 
 void Avatar::jumpBookkeeping() {

@@ -128,6 +128,9 @@ private:
     // speed out of it.
     void pushBody(const CollisionGeom& geom, const dContactGeom& contact);
     void updateGround(Ogre::SceneNode* levelRoot);
+    // Adds to the heading the turn about the vertical of the node carrying
+    // the avatar since the last step, so a turning platform turns its rider.
+    void turnWithCarrier(const Ogre::SceneNode* carrier);
     void runScript(const std::string& statement);
     // Runs the statements held back during the collision pass.
     void runHeldEvents();
@@ -149,7 +152,11 @@ private:
     // Node stood on ("LevelRoot" in the air). Not owned; only compared, never
     // dereferenced, and forgotten when the level is cleared.
     Ogre::SceneNode* groundNode_ = nullptr;
-    int groundGrace_ = 0;        // steps the last ground is kept without contact
+    int groundGrace_ = 0;  // steps the last ground is kept without contact
+    // The carrying node at the last step and its world orientation then. Not
+    // owned; only compared, never dereferenced.
+    const Ogre::SceneNode* carrier_ = nullptr;
+    Ogre::Quaternion carrierOrientation_ = Ogre::Quaternion::IDENTITY;
     float yaw_ = 0.0f;           // degrees
     int jumpCounter_ = 0;        // 0: no jump; else steps since the jump began
     uint32_t lastBumpTime_ = 0;  // simulation ms

@@ -355,6 +355,24 @@ TEST(AvatarPlatform, RidesAMovingPlatform) {
     EXPECT_EQ(world.avatar->getState(), Ground);
 }
 
+TEST(AvatarPlatform, ATurningPlatformCarriesItAndTurnsItsHeading) {
+    AvatarWorld world;
+    Actor* carousel = world.addBox("Carousel", V(-4, -0.5f, -4), V(4, 0, 4));
+    world.addAvatar(V(2, 1, 0));  // at radius 2
+    world.tick();
+    ASSERT_TRUE(world.land());
+    world.step(30);
+    const V start = world.avatarPosition();
+    carousel->setSpin(V::UNIT_Y, 30.0f, "");
+    for (int i = 0; i < 50; ++i) {  // 1 s
+        world.tick();
+    }
+    EXPECT_NEAR(world.avatar->getYaw(), 30.0f, 1.0f);
+    const V expected = Ogre::Quaternion(Ogre::Degree(30), V::UNIT_Y) * start;
+    EXPECT_TRUE(world.avatarPosition().positionEquals(expected, 0.05f)) << world.avatarPosition();
+    EXPECT_EQ(world.ground(), "Carousel");
+}
+
 TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
     AvatarWorld world;
     world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
