@@ -77,6 +77,15 @@ bool run(ScriptVM* vm, Lookup& q) {
     return false;
 }
 
+// The text a lookup found; a value of another kind is logged and reads as "".
+std::string textOf(const Lookup& q) {
+    if (!q.isString) {
+        log(q.table + "." + q.key + kNotString);
+        return std::string();
+    }
+    return q.text;
+}
+
 }  // namespace
 
 float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& key) {
@@ -93,14 +102,7 @@ float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& k
 
 std::string getStringValue(ScriptVM* vm, const std::string& table, const std::string& key) {
     Lookup q(table, key);
-    if (!run(vm, q)) {
-        return std::string();
-    }
-    if (!q.isString) {
-        log(table + "." + key + kNotString);
-        return std::string();
-    }
-    return q.text;
+    return run(vm, q) ? textOf(q) : std::string();
 }
 
 namespace {
@@ -126,14 +128,7 @@ float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string
 
 std::string getOptionalString(ScriptVM* vm, const std::string& table, const std::string& key) {
     Lookup q(table, key);
-    if (!runOptional(vm, q)) {
-        return std::string();
-    }
-    if (!q.isString) {
-        log(table + "." + key + kNotString);
-        return std::string();
-    }
-    return q.text;
+    return runOptional(vm, q) ? textOf(q) : std::string();
 }
 
 }  // namespace vantor
