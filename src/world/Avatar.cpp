@@ -128,11 +128,14 @@ Avatar::Avatar(Simulation& simulation)
     sphere_ = dCreateSphere(space_, kRadius);
     dGeomSetBody(sphere_, body_);
     dGeomSetOffsetPosition(sphere_, 0, kRadius, 0);
+    downRay_ = dCreateRay(nullptr, 1);
+    dGeomRaySetClosestHit(downRay_, 1);
 }
 
 Avatar::~Avatar() {
     // The space destroys the sphere with it.
     dSpaceDestroy(space_);
+    dGeomDestroy(downRay_);
     dJointGroupDestroy(contactGroup_);
     dWorldDestroy(world_);
 }
@@ -260,6 +263,7 @@ void Avatar::step(float dt) {
 
     groundName_.clear();
     stepContactCount_ = 0;
+    squeezed_ = false;
     if (links.solid) {
         stepCentre_ = p;
         groundThreshold_ = p.y - kGroundMargin;
@@ -278,6 +282,15 @@ void Avatar::step(float dt) {
     dVector3 centreOut;
     dBodyGetRelPointPos(body_, 0, kRadius, 0, centreOut);
     Ogre::Vector3 centre = toVector(centreOut);
+    if (squeezed_ && !groundName_.empty() && groundName_ != squeezerName_) {
+        // Pressed between solid coming down and the ground, the sphere can
+        // go nowhere: it would end up inside the solid. It goes on top.
+        centre = Ogre::Vector3(centre.x, squeezerTop_ + static_cast<float>(kRadius), centre.z);
+        const Ogre::Vector3 origin = centre - sphereOffset_;
+        dBodySetPosition(body_, origin.x, origin.y, origin.z);
+        const dReal* v = dBodyGetLinearVel(body_);
+        dBodySetLinearVel(body_, v[0], 0, v[2]);
+    }
     if (!bodyInRange(centre)) {
         // The node must never get a position or orientation that is not a
         // number: OGRE aborts on it.
@@ -535,6 +548,26 @@ void Avatar::pushBody(const CollisionGeom& geom, const dContactGeom& contact) {
         const Ogre::Vector3 pushed = velocity + out * (push - along);
         dBodySetLinearVel(body_, pushed.x, pushed.y, pushed.z);
     }
+    constexpr float kFromAbove = -0.5f;  // the way out points this far down
+    float top = 0.0f;
+    if (push > 0.0f && push <= kMaxPushSpeed && out.y < kFromAbove && geom.node() &&
+        topOf(geom.geom(), top)) {
+        squeezed_ = true;
+        squeezerName_ = geom.node()->getName();
+        squeezerTop_ = top;
+    }
+}
+
+bool Avatar::topOf(dGeomID level, float& top) const {
+    constexpr float kReach = 100.0f;
+    dGeomRaySetLength(downRay_, 2.0f * kReach);
+    dGeomRaySet(downRay_, stepCentre_.x, stepCentre_.y + kReach, stepCentre_.z, 0, -1, 0);
+    dContactGeom hit;
+    if (dCollide(downRay_, level, 1, &hit, sizeof(dContactGeom)) <= 0) {
+        return false;
+    }
+    top = static_cast<float>(hit.pos[1]);
+    return std::isfinite(top);
 }
 
 namespace {

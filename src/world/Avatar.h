@@ -127,6 +127,9 @@ private:
     // tick (relative to the avatar's carrier) gives the body at least that
     // speed out of it.
     void pushBody(const CollisionGeom& geom, const dContactGeom& contact);
+    // Height of the top of level geometry straight above or below the
+    // sphere's centre; false when the geometry is not under the down ray.
+    bool topOf(dGeomID level, float& top) const;
     void updateGround(Ogre::SceneNode* levelRoot);
     // Adds to the heading the turn about the vertical of the node carrying
     // the avatar since the last step, so a turning platform turns its rider.
@@ -143,7 +146,8 @@ private:
     dJointGroupID contactGroup_ = nullptr;
     dBodyID body_ = nullptr;
     dSpaceID space_ = nullptr;
-    dGeomID sphere_ = nullptr;  // in space_, on body_ at offset (0, kRadius, 0)
+    dGeomID sphere_ = nullptr;   // in space_, on body_ at offset (0, kRadius, 0)
+    dGeomID downRay_ = nullptr;  // in no space; finds the top of a squeezing solid
 
     Ogre::Vector3 moveRequest_ = Ogre::Vector3::ZERO;
     Ogre::Vector3 walkVelocity_ = Ogre::Vector3::ZERO;  // local, units/s; z stays 0
@@ -176,6 +180,12 @@ private:
         dContact contact;
         dBodyID levelBody;  // of the level geom touched; normally none
     };
+    // Moving geometry that came down onto the sphere in this step, and the
+    // height of its top: with ground under the sphere as well, it would be
+    // crushed into the solid, and is put on top of it instead.
+    bool squeezed_ = false;
+    std::string squeezerName_;
+    float squeezerTop_ = 0.0f;
     std::array<StepContact, kMaxStepContacts> stepContacts_{};
     int stepContactCount_ = 0;
     // Outward normals of the walls (contacts beside, not under, the sphere)

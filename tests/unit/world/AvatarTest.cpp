@@ -406,6 +406,26 @@ TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
     EXPECT_LT(world.avatarPosition().x - x, 0.1f);
 }
 
+TEST(AvatarPushed, APlatformComingDownOntoItLeavesItOnTop) {
+    AvatarWorld world;
+    world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+    world.addAvatar(V(0.5f, 1, 0.3f));
+    ASSERT_TRUE(world.land());
+    // 5 by 5, 0.4 thick, coming down at 1.6 units a second to rest on the ground.
+    Actor* lift =
+        world.addBox("Lift", V(-2.5f, -0.4f, -2.5f), V(2.5f, 0, 2.5f), V(0, 2, 0), V(0, -1.6f, 0));
+    for (int i = 0; i < 100; ++i) {
+        world.tick();
+        if (worldTransform(lift->getNode()).position.y <= 0.41f) {
+            lift->setVelocity(V::ZERO, "");
+        }
+    }
+    const float top = worldTransform(lift->getNode()).position.y;
+    ASSERT_NEAR(top, 0.4f, 0.05f);
+    EXPECT_GT(world.avatarPosition().y, top + 0.2f) << world.avatarPosition();
+    EXPECT_EQ(world.ground(), "Lift");
+}
+
 TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {
     AvatarWorld world;
     Actor* shuttle =
