@@ -10,6 +10,7 @@
 #include "core/SceneLookup.h"
 #include "platform/Heap.h"
 #include "script/ScriptVM.h"
+#include "script/TableValues.h"
 #include "sound/CSound.h"
 #include "states/GameState.h"
 #include "world/Simulation.h"
@@ -51,7 +52,7 @@ void GameApp::createStartupScene() {
     // Known by name, but out of the rendered graph: nothing below it is drawn.
     root->removeChild(names::kHidden);
 
-    camera_ = std::make_unique<CameraController>(*sceneMgr_, *levelClock_);
+    camera_ = std::make_unique<CameraController>(*sceneMgr_, *levelClock_, collisionMgr_.get());
     simulation_->setCamera(camera_.get());
     camera_->setPosition(Ogre::Vector3(-100, 20, 70));
     Ogre::Camera* camera = camera_->getCamera();
@@ -140,6 +141,7 @@ void GameApp::loadLevel(const std::string& requested) {
     }
 
     if (camera_) {
+        camera_->setCollisionSpace(getOptionalString(luaVM_.get(), "Level", "cameracollision"));
         camera_->attach();
     }
     currentLevel_ = level;

@@ -8,7 +8,7 @@
 -- start leads back to the hub. The mouse switches to the free edit camera
 -- here; Return comes back to the ball.
 
-Level = { editstateallowed = "1" }
+Level = { editstateallowed = "1", cameracollision = "Solid" }
 
 local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("tower.lua", "The Tower")
@@ -36,7 +36,9 @@ for i = 1, 8 do
         i * 0.4, STAIR_RADIUS * math.sin(math.rad(angle)), -angle)
     demo.paint(name, STEP_COLOURS[i])
 end
-demo.platform("Summit", TOWER_X, 3.5, 0, "Vantor/SlabWhite", 0, true)
+-- The summit turned by 45 degrees: the last step, on a diagonal, then faces
+-- its whole edge instead of a corner, one short jump away.
+demo.platform("Summit", TOWER_X, 3.5, 0, "Vantor/SlabWhite", 45, true)
 demo.gem("Gem1", TOWER_X, 4.25, 0)
 
 -- The lift, well away from the steps: it rides up to the perch behind it.
