@@ -135,12 +135,13 @@ def test_a_damaged_or_foreign_recording_is_refused():
         assert code == 0 and game.log_with("180 delete ActorList"), (code, err)
 
 
-# A walk through the demo's hub, recorded in a window: W held from the dais
-# over the carousel and the door's plate into the garden, then Escape, Q.
-# To record it again after the hub changed, in build/game/bin:
+# A walk through the demo's hub: W held from the dais over the carousel, D
+# held for 8 ticks once the ball is off it (the carousel turns its rider's
+# heading), over the door's plate into the garden, then Escape, Q. The file is
+# text: record it again in build/game/bin with
 #   ./vantor --record ../../../tests/engine/recordings/hub-walk.rec
-# with setup.startlevel "hub.lua": hold W until the garden has loaded, then
-# press Escape and Q.
+# (setup.startlevel "hub.lua"), or edit the event ticks and check them with
+#   ./vantor --headless --replay .../hub-walk.rec
 HUB_WALK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "recordings", "hub-walk.rec")
 
 
