@@ -18,6 +18,7 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/Numbers.h"
+#include "platform/FileWatcher.h"
 #include "platform/Heap.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
@@ -147,6 +148,7 @@ void GameApp::teardown() {
     playState_.reset();
     log("delete handler");
     handler_.reset();
+    levelFiles_.reset();
     log("delete simulation");
     // The pointer stays set while the simulation is deleted, so its own
     // teardown lines still carry its clock; lines after this have no prefix.
@@ -220,6 +222,7 @@ void GameApp::frame() {
         updateFrameStatistics(window_->getStatistics(), debugText_);
     }
 
+    checkLevelFiles();
     if (!pendingLevel_.empty()) {
         loadLevel(pendingLevel_);
     }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/GameApp.h"
+#include "states/EngineKeys.h"
 #include "states/GameState.h"
 
 namespace vantor {
@@ -77,7 +78,7 @@ void InputHandler::capture() {
 }
 
 bool InputHandler::isKeyDown(int keyCode) const {
-    return keyboard_->isKeyDown(static_cast<OIS::KeyCode>(keyCode));
+    return states::heldKeysReachGame() && keyboard_->isKeyDown(static_cast<OIS::KeyCode>(keyCode));
 }
 
 bool InputHandler::mouseMoved(const OIS::MouseEvent& event) {
@@ -96,6 +97,9 @@ bool InputHandler::mouseReleased(const OIS::MouseEvent&, OIS::MouseButtonID) {
 }
 
 bool InputHandler::keyPressed(const OIS::KeyEvent& event) {
+    if (states::engineKeyPressed(event)) {
+        return true;
+    }
     if (GameState* state = currentState()) {
         state->keyPressed(event);
     }
@@ -103,6 +107,9 @@ bool InputHandler::keyPressed(const OIS::KeyEvent& event) {
 }
 
 bool InputHandler::keyReleased(const OIS::KeyEvent& event) {
+    if (states::engineKeyReleased(event)) {
+        return true;
+    }
     if (GameState* state = currentState()) {
         state->keyReleased(event);
     }

@@ -1,0 +1,61 @@
+"""The designer's loop: hot reload of a saved level, the engine's own keys,
+the error list, the console and the debug readout, on the real executable."""
+import os
+import time
+
+import harness
+from harness import Game, assert_in_order
+
+# Counts its loads in the "state" state, which survives reloads.
+def counting_level(version):
+    return ("CreateSceneNode('', 'LevelRoot')\n"
+            "ExecuteCmd('state', 'T = T or {n = 0}; T.n = T.n + 1')\n"
+            "LogText('%s loads=' .. GetFloatValue('state', 'T', 'n'))\n" % version)
+
+
+def save(game, text, rename=False):
+    """Saves the start level in place, or as an editor that writes a
+    temporary file and renames it over the level."""
+    target = game.path("Resource/LevelData/start.lua")
+    if not rename:
+        with open(target, "w") as out:
+            out.write(text)
+        return
+    with open(target + ".tmp~", "w") as out:
+        out.write(text)
+    os.replace(target + ".tmp~", target)
+
+
+def test_saved_level_reloads_keeping_state_and_survives_a_broken_save():
+    with Game(levels={"start.lua": counting_level("v1")}) as game:
+        game.start()
+        game.wait_for_log("v1 loads=1")
+        started = time.time()
+        save(game, counting_level("v2"))
+        game.wait_for_log("v2 loads=2")
+        print("save to reload: %.0f ms" % ((time.time() - started) * 1000))
+        save(game, "CreateSceneNode('', 'LevelRoot')\nthis is not Lua (\n")
+        game.wait_for_log("Scripting error")
+        save(game, counting_level("v3"), rename=True)
+        game.wait_for_log("v3 loads=3")
+        game.xdotool("key", "--window", game.window(), "F5")
+        game.wait_for_log("v3 loads=4")
+        assert_in_order(game.log(), ["start.lua was saved", "v2 loads=2", "start.lua was saved",
+                                     "Scripting error", "start.lua was saved", "v3 loads=3",
+                                     "Reloading level start.lua: F5", "v3 loads=4"])
+        game.end()
+
+
+def test_hotreload_off_ignores_saves():
+    with Game(setup={"hotreload": 0}, levels={"start.lua": counting_level("v1")}) as game:
+        game.start()
+        game.wait_for_log("v1 loads=1")
+        save(game, counting_level("v2"))
+        time.sleep(0.5)
+        game.xdotool("key", "--window", game.window(), "F5")
+        game.wait_for_log("v2 loads=2")
+        assert not game.log_with("was saved")
+        game.end()
+
+
+harness.main(globals())
