@@ -176,6 +176,7 @@ void GameApp::loadLevel(const std::string& requested) {
     }
 
     luaVM_->close();
+    errorPanel_.forget();
 
     Ogre::MaterialPtr fade =
         Ogre::MaterialManager::getSingleton().getByName(kFadeMaterial, Ogre::RGN_AUTODETECT);

@@ -26,6 +26,15 @@ def save(game, text, rename=False):
     os.replace(target + ".tmp~", target)
 
 
+def started(game):
+    """Starts the game; returns its window once it takes keys."""
+    game.start()
+    game.wait_for_log("LoadLevel(start.lua) end")
+    window = game.window()
+    game.xdotool("windowfocus", "--sync", window)
+    return window
+
+
 def test_saved_level_reloads_keeping_state_and_survives_a_broken_save():
     with Game(levels={"start.lua": counting_level("v1")}) as game:
         game.start()
@@ -55,6 +64,23 @@ def test_hotreload_off_ignores_saves():
         game.xdotool("key", "--window", game.window(), "F5")
         game.wait_for_log("v2 loads=2")
         assert not game.log_with("was saved")
+        game.end()
+
+
+def test_errors_log_their_traceback_and_f2_toggles_the_list_without_reaching_the_level():
+    level = ("CreateSceneNode('', 'LevelRoot')\n"
+             "function Fail()\n    error('level broke')\nend\n"
+             "function KeyPressed(code, text) Fail() end\n"
+             "function KeyReleased(code, text) end\n")
+    with Game(levels={"start.lua": level}) as game:
+        window = started(game)
+        game.xdotool("key", "--window", window, "a", "a", "F2", "F2")
+        game.wait_for_log("Error list shown")
+        log = game.log()
+        assert len([line for line in log if line.endswith("start.lua:3: level broke")]) == 2
+        assert_in_order(log, ["start.lua:3: level broke", "  at ../Resource/LevelData/start.lua:3 "
+                              "in function 'Fail'", "start.lua:5 in function 'KeyPressed'",
+                              "Error list hidden", "Error list shown"])
         game.end()
 
 

@@ -6,6 +6,7 @@
 #include <lua.h>
 #include <lualib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +51,25 @@ TEST_F(ScriptVMTest, ErrorsOfEveryKindReachTheAlertFunction) {
     EXPECT_NE(afterAlert[1].find("'=' expected"), std::string::npos);
     EXPECT_NE(afterAlert[2].find("table"), std::string::npos);
     EXPECT_NE(afterAlert[3].find("missing.lua"), std::string::npos);
+}
+
+TEST_F(ScriptVMTest, RuntimeErrorsLogATracebackAndPrintGoesToTheLog) {
+    game_.run("function Inner()\n  error('deep')\nend\nfunction Outer()\n  Inner()\nend");
+    game_.app().getScriptVM("lua")->executeString("Outer()");
+    const auto lines = game_.logLines();
+    auto deep = std::find(lines.begin(), lines.end(), "0 [string \"function Inner()...\"]:2: deep");
+    ASSERT_NE(deep, lines.end());
+    ASSERT_LT(deep + 3, lines.end());
+    EXPECT_EQ(deep[1], "0   at [string \"function Inner()...\"]:2 in function 'Inner'");
+    EXPECT_EQ(deep[2], "0   at [string \"function Inner()...\"]:5 in function 'Outer'");
+    EXPECT_EQ(deep[3], "0   at [string \"Outer()\"]:1 in the main chunk");
+    // A load error has no frames; the next reported error has only its own.
+    game_.run("this is not Lua");
+    game_.run("error('flat')");
+    EXPECT_EQ(game_.logLinesWith("  at ").size(), 4u);
+
+    game_.run("print('a', 1, nil)");
+    EXPECT_EQ(game_.logLinesWith("a\t1\tnil").size(), 1u);
 }
 
 TEST_F(ScriptVMTest, EveryStateGetsLibrariesPathAndTheFunctionTable) {
