@@ -32,6 +32,7 @@
 #include "states/EditState.h"
 #include "states/InputHandler.h"
 #include "states/PlayState.h"
+#include "world/DesignerTools.h"
 #include "world/Simulation.h"
 
 namespace vantor {
@@ -107,6 +108,7 @@ GameApp::GameApp(const AppOptions& options) {
             WorldLinks{*sceneMgr_, *collisionMgr_, *luaVM_, *levelClock_});
         // The game states' update runs before every tick; see updateState.
         simulation_->setTickGate([this] { return updateState(); });
+        tools_ = std::make_unique<DesignerTools>(*simulation_, *luaVM_, *setupVM_, *stateVM_);
 
         if (getSetupFloat("music") != 0.0f) {
             sound_ = std::make_unique<CSound>(sceneMgr_);
@@ -167,6 +169,7 @@ void GameApp::teardown() {
     if (window_) {
         platform::unregisterRenderWindow(window_);
     }
+    tools_.reset();
     overlaySystem_.reset();
     if (resourceSearch_) {
         Ogre::ResourceGroupManager::getSingleton().setLoadingListener(nullptr);
@@ -218,6 +221,9 @@ void GameApp::frame() {
         sound_->updateListener();
     }
 
+    if (tools_) {
+        tools_->update();
+    }
     if (window_) {
         updateFrameStatistics(window_->getStatistics(), debugText_);
     }

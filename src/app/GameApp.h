@@ -33,6 +33,7 @@ class PlayState;
 class EditState;
 class EngineLog;
 class ResourceSearch;
+class DesignerTools;
 namespace platform {
 class FileWatcher;
 }
@@ -108,6 +109,8 @@ public:
     // The on-screen panel of the latest script error. Kept per application:
     // a restarted application numbers its panels from the start again.
     ErrorPanel& getErrorPanel() { return errorPanel_; }
+    // The console and the debug readout; null until rendering is set up.
+    DesignerTools* getDesignerTools() { return tools_.get(); }
 
     // Game-state stack (play and edit states).
     void pushState(GameState* state);
@@ -160,6 +163,7 @@ private:
     std::unique_ptr<Ogre::Root> ogre_;
     std::unique_ptr<Ogre::OverlaySystem> overlaySystem_;
     std::unique_ptr<ResourceSearch> resourceSearch_;
+    std::unique_ptr<DesignerTools> tools_;
     Ogre::RenderWindow* window_ = nullptr;
     Ogre::SceneManager* sceneMgr_ = nullptr;
     unsigned long windowHandle_ = 0;

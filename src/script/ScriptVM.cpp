@@ -388,6 +388,52 @@ bool ScriptVM::protectedCall(lua_CFunction function, void* data, std::string& er
     return false;
 }
 
+namespace {
+
+struct Evaluation {
+    const ScriptSandbox* sandbox;
+    const std::string* code;
+    std::vector<std::string>* results;
+};
+
+int loadTyped(lua_State* L, const Evaluation& job, const std::string& code) {
+    // "=console" names the chunk "console" in messages ("console:1: ...").
+    return job.sandbox ? job.sandbox->loadBuffer(L, code, "=console")
+                       : luaL_loadbuffer(L, code.data(), code.size(), "=console");
+}
+
+// Runs inside lua_cpcall: an error anywhere ends the evaluation with it.
+int evaluateTyped(lua_State* L) {
+    auto* job = static_cast<Evaluation*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    if (loadTyped(L, *job, "return " + *job->code) != 0) {
+        lua_pop(L, 1);
+        if (loadTyped(L, *job, *job->code) != 0) {
+            return lua_error(L);
+        }
+    }
+    lua_call(L, 0, LUA_MULTRET);
+    const int count = lua_gettop(L);
+    for (int i = 1; i <= count; ++i) {
+        lua_getglobal(L, "tostring");
+        lua_pushvalue(L, i);
+        lua_call(L, 1, 1);
+        size_t length = 0;
+        const char* text = lua_tolstring(L, -1, &length);
+        job->results->push_back(text ? std::string(text, length) : std::string("?"));
+        lua_pop(L, 1);
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool ScriptVM::evaluate(const std::string& code, std::vector<std::string>& results,
+                        std::string& error) {
+    Evaluation job{sandbox_, &code, &results};
+    return protectedCall(evaluateTyped, &job, error);
+}
+
 bool ScriptVM::firstReportOfMissingTable(const std::string& table) {
     return reportedTables_.insert(table).second;
 }

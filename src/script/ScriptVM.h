@@ -60,6 +60,12 @@ public:
     // Returns true on success; otherwise `error` gets the message.
     bool protectedCall(lua_CFunction function, void* data, std::string& error);
 
+    // Runs a statement typed by a person (the console): as an expression
+    // when it reads as one, else as a statement, protected and under the
+    // watchdog. Returns true with the texts of its results (by tostring), or
+    // false with the error message. Not reported through _ALERT.
+    bool evaluate(const std::string& code, std::vector<std::string>& results, std::string& error);
+
     // True the first time a missing global table is reported since the state
     // was opened or forgetReportedTables() was called: the engine looks some
     // tables up on every mouse move and logs a missing one once per level.

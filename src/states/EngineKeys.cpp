@@ -2,6 +2,7 @@
 
 #include "app/GameApp.h"
 #include "core/Log.h"
+#include "world/DesignerTools.h"
 #include "world/Simulation.h"
 
 namespace vantor::states {
@@ -10,14 +11,73 @@ namespace {
 
 const char* const kErrorListHidden = "Error list hidden";
 const char* const kErrorListShown = "Error list shown";
+const char* const kConsoleOpened = "Console opened";
+const char* const kConsoleClosed = "Console closed";
 
 bool isEngineKey(OIS::KeyCode key) {
     switch (key) {
         case OIS::KC_F2:
         case OIS::KC_F5:
+        case OIS::KC_GRAVE:
             return true;
         default:
             return false;
+    }
+}
+
+Console* openConsole(GameApp& app) {
+    DesignerTools* tools = app.getDesignerTools();
+    return tools && tools->console().isOpen() ? &tools->console() : nullptr;
+}
+
+// The text a key event types, as UTF-8; empty for keys that type nothing.
+std::string typedText(unsigned int code) {
+    if (code < 0x20 || code == 0x7f || code > 0x10FFFF) {
+        return std::string();
+    }
+    std::string text;
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | (code >> 6));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | (code >> 12));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (code >> 18));
+        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return text;
+}
+
+// Every key while the console is open edits it; none reaches the level.
+void consoleKey(Console& console, const OIS::KeyEvent& event) {
+    switch (event.key) {
+        case OIS::KC_GRAVE:
+        case OIS::KC_ESCAPE:
+            console.setOpen(false);
+            log(kConsoleClosed);
+            break;
+        case OIS::KC_RETURN:
+        case OIS::KC_NUMPADENTER:
+            console.submit();
+            break;
+        case OIS::KC_BACK:
+            console.erase();
+            break;
+        case OIS::KC_UP:
+            console.older();
+            break;
+        case OIS::KC_DOWN:
+            console.newer();
+            break;
+        default:
+            console.type(typedText(event.text));
+            break;
     }
 }
 
@@ -28,7 +88,17 @@ bool engineKeyPressed(const OIS::KeyEvent& event) {
     if (!app) {
         return false;
     }
+    if (Console* console = openConsole(*app)) {
+        consoleKey(*console, event);
+        return true;
+    }
     switch (event.key) {
+        case OIS::KC_GRAVE:
+            if (DesignerTools* tools = app->getDesignerTools()) {
+                tools->console().setOpen(true);
+                log(kConsoleOpened);
+            }
+            return true;
         case OIS::KC_F2:
             if (Simulation* simulation = app->getSimulation();
                 simulation && simulation->getOverlayMgr()) {
@@ -45,11 +115,13 @@ bool engineKeyPressed(const OIS::KeyEvent& event) {
 }
 
 bool engineKeyReleased(const OIS::KeyEvent& event) {
-    return getApp() && isEngineKey(event.key);
+    GameApp* app = getApp();
+    return app && (openConsole(*app) || isEngineKey(event.key));
 }
 
 bool heldKeysReachGame() {
-    return true;
+    GameApp* app = getApp();
+    return !app || !openConsole(*app);
 }
 
 }  // namespace vantor::states

@@ -84,4 +84,22 @@ def test_errors_log_their_traceback_and_f2_toggles_the_list_without_reaching_the
         game.end()
 
 
+def test_console_runs_typed_lua_and_keeps_keys_from_the_level():
+    level = ("CreateSceneNode('', 'LevelRoot')\n"
+             "function KeyPressed(code, text) LogText('level got ' .. code) end\n"
+             "function KeyReleased(code, text) end\n")
+    with Game(levels={"start.lua": level}) as game:
+        window = started(game)
+        game.xdotool("key", "--window", window, "grave")
+        game.xdotool("type", "--window", window, "x = 6*7")
+        game.xdotool("key", "--window", window, "Return", "x", "Return", "Up", "Up", "Return",
+                     "grave", "b")
+        game.wait_for_log("level got 48")
+        assert_in_order(game.log(), ["Console opened", "Console> x = 6*7", "Console> x",
+                                     "Console= 42", "Console> x = 6*7", "Console closed",
+                                     "level got 48"])
+        assert len(game.log_with("level got")) == 1
+        game.end()
+
+
 harness.main(globals())
