@@ -5,6 +5,7 @@
 #include <OgreOverlayManager.h>
 #include <OgreOverlaySystem.h>
 
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -214,7 +215,12 @@ void GameApp::frame() {
         }
     }
 
+    const auto ticksStarted = std::chrono::steady_clock::now();
+    const uint32_t timeBefore = simulation_ ? simulation_->getTime() : 0;
     while (simulation_ && simulation_->step()) {
+    }
+    if (tools_) {
+        tools_->noteTicks(timeBefore, ticksStarted);
     }
 
     if (sound_) {

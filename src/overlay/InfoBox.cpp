@@ -23,8 +23,8 @@ constexpr int kPadding = 6;  // virtual pixels between frame and text
 
 }  // namespace
 
-InfoBox::InfoBox(const std::string& name, int x, int y, bool fromBottom)
-    : x_(x), y_(y), fromBottom_(fromBottom) {
+InfoBox::InfoBox(const std::string& name, int x, int y, Corner corner)
+    : x_(x), y_(y), corner_(corner) {
     auto& overlays = Ogre::OverlayManager::getSingleton();
     auto& materials = Ogre::MaterialManager::getSingleton();
     overlay_ = overlays.create(name);
@@ -70,8 +70,9 @@ void InfoBox::show(const std::string& text) {
     const OverlayMgr::TextSize size = measurePanelText(text);
     const float width = size.width * kLineHeight / 24.0f + 2 * kPadding;
     const float height = size.height * kLineHeight / 24.0f + 2 * kPadding;
-    const float top = fromBottom_ ? y_ - height : static_cast<float>(y_);
-    frame_->setPosition(x_ / kScreenWidth, top / kScreenHeight);
+    const float top = corner_ == Corner::BottomLeft ? y_ - height : static_cast<float>(y_);
+    const float left = corner_ == Corner::TopRight ? x_ - width : static_cast<float>(x_);
+    frame_->setPosition(left / kScreenWidth, top / kScreenHeight);
     frame_->setDimensions(width / kScreenWidth, height / kScreenHeight);
     area_->setDimensions(width / kScreenWidth, height / kScreenHeight);
     area_->setCaption(toDisplayText(text));

@@ -19,10 +19,12 @@ public:
     // Text line height in virtual pixels (script panels use 24).
     static constexpr int kLineHeight = 16;
 
-    // name: unique among overlays; x, y: the top-left corner in virtual pixels
-    // of the 800 by 600 screen, or with fromBottom the bottom-left one. Hidden
-    // until show().
-    InfoBox(const std::string& name, int x, int y, bool fromBottom = false);
+    // Which corner of the box (x, y) places.
+    enum class Corner { TopLeft, BottomLeft, TopRight };
+
+    // name: unique among overlays; x, y: a corner in virtual pixels of the 800
+    // by 600 screen. Hidden until show().
+    InfoBox(const std::string& name, int x, int y, Corner corner = Corner::TopLeft);
     ~InfoBox();
     InfoBox(const InfoBox&) = delete;
     InfoBox& operator=(const InfoBox&) = delete;
@@ -40,7 +42,7 @@ private:
     Ogre::TextAreaOverlayElement* area_ = nullptr;
     int x_ = 0;
     int y_ = 0;
-    bool fromBottom_ = false;
+    Corner corner_ = Corner::TopLeft;
     bool shown_ = false;
     std::string text_;
 };

@@ -106,6 +106,11 @@ bool engineKeyPressed(const OIS::KeyEvent& event) {
                 log(app->getErrorPanel().isHidden() ? kErrorListHidden : kErrorListShown);
             }
             return true;
+        case OIS::KC_F3:
+            if (DesignerTools* tools = app->getDesignerTools()) {
+                tools->toggleReadout();
+            }
+            return true;
         case OIS::KC_F5:
             app->requestReload("F5");
             return true;

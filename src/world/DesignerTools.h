@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "script/Console.h"
 
@@ -23,6 +26,16 @@ public:
     DesignerTools& operator=(const DesignerTools&) = delete;
 
     Console& console() { return console_; }
+
+    // F3: the readout of positions, time, tick cost and counts. Turning it on
+    // also logs what it shows, so a position can be read back from the log.
+    void toggleReadout();
+    bool isReadoutOn() const { return readoutOn_; }
+    std::string readoutText() const;
+
+    // After the frame's ticks: simulation time before them and when they
+    // started, for the mean tick cost.
+    void noteTicks(uint32_t timeBefore, std::chrono::steady_clock::time_point started);
     // Brings the boxes up to date; once per frame, before rendering.
     void update();
 
@@ -31,6 +44,14 @@ private:
     ScriptVM* states_[3];
     Console console_;
     std::unique_ptr<InfoBox> consoleBox_;
+    std::unique_ptr<InfoBox> readoutBox_;
+    bool readoutOn_ = false;
+    // Tick cost: what the current second has gathered, and the mean of the
+    // last whole second (ms per tick; negative before the first).
+    std::chrono::steady_clock::time_point windowStart_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration windowCost_{};
+    uint32_t windowTicks_ = 0;
+    double meanTickMs_ = -1.0;
 };
 
 }  // namespace vantor
