@@ -152,6 +152,8 @@ void GameApp::teardown() {
     log("delete handler");
     handler_.reset();
     levelFiles_.reset();
+    // Reads the simulation and the collision manager and draws into the scene.
+    tools_.reset();
     log("delete simulation");
     // The pointer stays set while the simulation is deleted, so its own
     // teardown lines still carry its clock; lines after this have no prefix.
@@ -170,7 +172,6 @@ void GameApp::teardown() {
     if (window_) {
         platform::unregisterRenderWindow(window_);
     }
-    tools_.reset();
     overlaySystem_.reset();
     if (resourceSearch_) {
         Ogre::ResourceGroupManager::getSingleton().setLoadingListener(nullptr);

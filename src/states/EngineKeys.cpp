@@ -17,6 +17,8 @@ const char* const kConsoleClosed = "Console closed";
 bool isEngineKey(OIS::KeyCode key) {
     switch (key) {
         case OIS::KC_F2:
+        case OIS::KC_F3:
+        case OIS::KC_F4:
         case OIS::KC_F5:
         case OIS::KC_GRAVE:
             return true;
@@ -109,6 +111,11 @@ bool engineKeyPressed(const OIS::KeyEvent& event) {
         case OIS::KC_F3:
             if (DesignerTools* tools = app->getDesignerTools()) {
                 tools->toggleReadout();
+            }
+            return true;
+        case OIS::KC_F4:
+            if (DesignerTools* tools = app->getDesignerTools()) {
+                tools->toggleWireframe();
             }
             return true;
         case OIS::KC_F5:

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "camera/CameraController.h"
+#include "collision/CollisionMgr.h"
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/NodeTransform.h"
@@ -16,6 +17,7 @@
 #include "script/ScriptVM.h"
 #include "sound/CSound.h"
 #include "world/Avatar.h"
+#include "world/CollisionWireframe.h"
 #include "world/Simulation.h"
 
 namespace vantor {
@@ -31,6 +33,8 @@ constexpr int kReadoutTop = 10;
 const char* const kReadoutOn = "Debug readout on";
 const char* const kReadoutOff = "Debug readout off";
 const char* const kReadoutLogPrefix = "Readout: ";
+const char* const kWireframeOn = "Collision wireframe on: ";
+const char* const kWireframeOff = "Collision wireframe off";
 
 std::string format(const char* pattern, double a, double b, double c) {
     char text[96];
@@ -78,6 +82,19 @@ void DesignerTools::toggleReadout() {
             start = end + 1;
         }
     }
+}
+
+void DesignerTools::toggleWireframe() {
+    if (wireframe_) {
+        wireframe_.reset();
+        log(kWireframeOff);
+        return;
+    }
+    const WorldLinks& links = simulation_.links();
+    wireframe_ = std::make_unique<CollisionWireframe>(links.scene, links.collision);
+    wireframe_->update();
+    log(kWireframeOn + std::to_string(links.collision.getSpaces().size()) + " spaces, " +
+        std::to_string(wireframe_->getTriangleCount()) + " triangles");
 }
 
 std::string DesignerTools::readoutText() const {
@@ -137,6 +154,9 @@ void DesignerTools::noteTicks(uint32_t timeBefore, std::chrono::steady_clock::ti
 }
 
 void DesignerTools::update() {
+    if (wireframe_) {
+        wireframe_->update();
+    }
     if (readoutOn_) {
         readoutBox_->show(readoutText());
     } else {

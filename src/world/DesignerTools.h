@@ -10,6 +10,7 @@
 namespace vantor {
 
 class Simulation;
+class CollisionWireframe;
 class InfoBox;
 class ScriptVM;
 
@@ -33,6 +34,10 @@ public:
     bool isReadoutOn() const { return readoutOn_; }
     std::string readoutText() const;
 
+    // F4: the collision geometry as wireframe; logs how much it draws.
+    void toggleWireframe();
+    bool isWireframeOn() const { return wireframe_ != nullptr; }
+
     // After the frame's ticks: simulation time before them and when they
     // started, for the mean tick cost.
     void noteTicks(uint32_t timeBefore, std::chrono::steady_clock::time_point started);
@@ -46,6 +51,7 @@ private:
     std::unique_ptr<InfoBox> consoleBox_;
     std::unique_ptr<InfoBox> readoutBox_;
     bool readoutOn_ = false;
+    std::unique_ptr<CollisionWireframe> wireframe_;  // null while off
     // Tick cost: what the current second has gathered, and the mean of the
     // last whole second (ms per tick; negative before the first).
     std::chrono::steady_clock::time_point windowStart_ = std::chrono::steady_clock::now();

@@ -102,22 +102,28 @@ def test_console_runs_typed_lua_and_keeps_keys_from_the_level():
         game.end()
 
 
-def test_f3_shows_and_logs_the_readout():
+def test_f3_readout_and_f4_wireframe_toggle():
     level = ("CreateSceneNode('', 'LevelRoot')\n"
              "CreateSceneNode('LevelRoot', '_AVATAR')\nSetPosition('_AVATAR', 1, 2, 3)\n"
              "CreateSceneNode('_AVATAR', 'ROT1')\nSetRotation('ROT1', 0, 1, 0, 90)\n"
-             "AddActor('one')\nAddActor('two')\n")
+             "CreateCollisionSpace('Walls', '')\nAddActor('Ground')\n"
+             "AddActorMessage('Ground', 0, 0, 'LevelRoot', 'Keep', 0, 0, 0, 0)\n"
+             "AddActorMessage('Ground', 0, 4, 'Ground.mesh', 'Walls', 0, 0, 0, 0)\n")
     with Game(levels={"start.lua": level}) as game:
         window = started(game)
-        game.xdotool("key", "--window", window, "F3")
-        game.wait_for_log("Debug readout on")
+        game.xdotool("key", "--window", window, "F3", "F4")
+        game.wait_for_log("Collision wireframe on")
         time.sleep(0.3)
-        game.xdotool("key", "--window", window, "F3")
-        game.wait_for_log("Debug readout off")
+        game.xdotool("key", "--window", window, "F3", "F4")
+        game.wait_for_log("Collision wireframe off")
         assert_in_order(game.log(), [
             "Readout: avatar x 1.00  y 2.00  z 3.00  heading 90.0  ground (none)",
             "Readout: camera x ", "Readout: time ",
-            "Readout: actors 2  messages 0  callbacks 0  panels 0  sounds 0"])
+            "Readout: actors 1  messages 0  callbacks 0  panels 0  sounds 0",
+            "Collision wireframe on: 1 spaces, ", "Debug readout off"])
+        assert not game.log_with("Collision wireframe on: 1 spaces, 0 triangles")
+        # The level defines no KeyReleased: an engine key's release must not reach it.
+        assert not game.log_with("Scripting error")
         game.end()
 
 
