@@ -78,7 +78,7 @@ void InputHandler::capture() {
 }
 
 bool InputHandler::isKeyDown(int keyCode) const {
-    return states::heldKeysReachGame() && keyboard_->isKeyDown(static_cast<OIS::KeyCode>(keyCode));
+    return keyboard_->isKeyDown(static_cast<OIS::KeyCode>(keyCode));
 }
 
 bool InputHandler::mouseMoved(const OIS::MouseEvent& event) {
