@@ -2,6 +2,7 @@
 
 #include "app/GameApp.h"
 #include "core/Log.h"
+#include "overlay/DisplayText.h"
 #include "world/DesignerTools.h"
 #include "world/Simulation.h"
 
@@ -34,24 +35,9 @@ Console* openConsole(GameApp& app) {
 
 // The text a key event types, as UTF-8; empty for keys that type nothing.
 std::string typedText(unsigned int code) {
-    if (code < 0x20 || code == 0x7f || code > 0x10FFFF) {
-        return std::string();
-    }
     std::string text;
-    if (code < 0x80) {
-        text += static_cast<char>(code);
-    } else if (code < 0x800) {
-        text += static_cast<char>(0xC0 | (code >> 6));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        text += static_cast<char>(0xE0 | (code >> 12));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (code >> 18));
-        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
+    if (code >= 0x20 && code != 0x7f && code <= 0x10FFFF) {
+        appendUtf8(text, code);
     }
     return text;
 }

@@ -74,13 +74,7 @@ void DesignerTools::toggleReadout() {
     readoutOn_ = !readoutOn_;
     log(readoutOn_ ? kReadoutOn : kReadoutOff);
     if (readoutOn_) {
-        const std::string text = readoutText();
-        size_t start = 0;
-        while (start < text.size()) {
-            const size_t end = std::min(text.find('\n', start), text.size());
-            log(kReadoutLogPrefix + text.substr(start, end - start));
-            start = end + 1;
-        }
+        logLines(readoutText(), kReadoutLogPrefix);
     }
 }
 

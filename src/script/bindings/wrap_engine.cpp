@@ -57,12 +57,7 @@ int w_ALERT(lua_State* L) {
         const std::string traceback = vm ? vm->traceback() : std::string();
         log(kScriptingError);
         log(message);
-        size_t start = 0;
-        while (start < traceback.size()) {
-            const size_t end = std::min(traceback.find('\n', start), traceback.size());
-            log(traceback.substr(start, end - start));
-            start = end + 1;
-        }
+        logLines(traceback);
         if (OverlayMgr* panels = overlaysIfAny()) {
             app().getErrorPanel().show(*panels, message, traceback);
         }
