@@ -110,7 +110,7 @@ void GameApp::watchLevelFiles(const std::string& level) {
     // replaces the file by renaming another over it is seen too.
     for (const std::string& folder : {folderOf(resourceDir), folderOf(resourceDir + level)}) {
         std::string error;
-        if (!levelFiles_->watch(folder.empty() ? "." : folder, error)) {
+        if (!levelFiles_->watch(folder, error)) {
             log(kCannotWatch + folder + ": " + error);
         }
     }

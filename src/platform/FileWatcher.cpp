@@ -23,7 +23,8 @@ bool FileWatcher::watch(const std::string& folder, std::string& error) {
     }
     // IN_CLOSE_WRITE: a file written in place is complete; IN_MOVED_TO: a
     // file renamed into the folder (the temporary file of a safe save).
-    const int wd = inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+    const std::string target = folder.empty() ? "." : folder;
+    const int wd = inotify_add_watch(fd_, target.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
     if (wd < 0) {
         error = std::strerror(errno);
         return false;

@@ -15,9 +15,9 @@ public:
     FileWatcher(const FileWatcher&) = delete;
     FileWatcher& operator=(const FileWatcher&) = delete;
 
-    // Starts watching a folder (not its subfolders). Watching a folder twice
-    // is harmless. Returns false, with the reason in `error`, when the folder
-    // cannot be watched.
+    // Starts watching a folder (not its subfolders; "" is the working
+    // folder). Watching a folder twice is harmless. Returns false, with the reason in `error`, when
+    // the folder cannot be watched.
     bool watch(const std::string& folder, std::string& error);
 
     // Paths (folder as given to watch, then the file name) of the files
