@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -15,8 +16,9 @@ class InfoBox;
 class ScriptVM;
 
 // What the engine offers a level designer at run time, beside the level: the
-// console (grave key) with the scripts' print output, and the debug readout
-// (F3). Made with the simulation, kept across level loads.
+// console (grave key) with the scripts' print output, the debug readout (F3)
+// and the collision wireframe (F4). Made with the simulation, kept across
+// level loads; the engine keys reach it through GameApp.
 class DesignerTools {
 public:
     // print of every script state goes to the log and the console from now
@@ -46,7 +48,7 @@ public:
 
 private:
     Simulation& simulation_;
-    ScriptVM* states_[3];
+    std::array<ScriptVM*, 3> states_;  // not owned; their print comes here
     Console console_;
     std::unique_ptr<InfoBox> consoleBox_;
     std::unique_ptr<InfoBox> readoutBox_;
