@@ -16,4 +16,7 @@ std::u32string decodeDisplayText(const std::string& text);
 // Texts that are already well-formed come back unchanged.
 std::string toDisplayText(const std::string& text);
 
+// Appends the UTF-8 form of one code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t codePoint);
+
 }  // namespace vantor
