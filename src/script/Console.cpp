@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/Log.h"
+#include "overlay/DisplayText.h"
 #include "script/ScriptVM.h"
 
 namespace vantor {
@@ -16,10 +17,6 @@ const char* const kLogStatement = "Console> ";
 const char* const kLogResults = "Console= ";
 const char* const kLogError = "Error: console: ";
 
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 }  // namespace
 
 void Console::type(const std::string& character) {
@@ -27,7 +24,7 @@ void Console::type(const std::string& character) {
 }
 
 void Console::erase() {
-    while (!line_.empty() && isContinuationByte(line_.back())) {
+    while (!line_.empty() && isUtf8ContinuationByte(line_.back())) {
         line_.pop_back();
     }
     if (!line_.empty()) {

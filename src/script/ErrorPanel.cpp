@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "overlay/DisplayText.h"
 #include "overlay/OverlayMgr.h"
 
 namespace vantor {
@@ -16,10 +17,6 @@ constexpr int kErrorPanelY = 10;
 // Widest text line: the 800-pixel screen less the panel's position, its
 // frame (20) and as much again on the right.
 constexpr int kMaxTextWidth = 800 - 2 * kErrorPanelX - 20;
-
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 // Breaks one line into lines no wider than kMaxTextWidth, at blanks where it
 // can and between characters (never inside a UTF-8 sequence) where a word
@@ -43,7 +40,7 @@ void wrapLine(const OverlayMgr& overlays, const std::string& line, std::string& 
         if (blank != std::string::npos && blank > 0) {
             cut = blank;
         }
-        while (cut > 1 && cut < rest.size() && isContinuationByte(rest[cut])) {
+        while (cut > 1 && cut < rest.size() && isUtf8ContinuationByte(rest[cut])) {
             --cut;
         }
         out += rest.substr(0, cut) + "\n";
