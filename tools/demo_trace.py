@@ -17,7 +17,6 @@ degrees up to K = 10, then 4 degrees a tick more; Space held for 6 ticks or
 more jumps 1.5 high, about 50 ticks in the air.
 """
 import argparse
-import math
 import os
 import re
 import shutil
@@ -36,31 +35,35 @@ PROBE = '''    do
 ANCHOR = '    local ground = GetParent("_AVATAR")\n'
 
 
-def trace(recording, game_dir):
-    """Replays recording; yields (tick, text) for the demo's lines and traces."""
+def prepare(game_dir):
+    """A temporary copy of the game folder whose common.lua logs the ball."""
     root = tempfile.mkdtemp(prefix="vantor-trace-")
-    try:
-        shutil.copytree(os.path.join(game_dir, "bin"), os.path.join(root, "bin"))
-        shutil.copytree(os.path.join(game_dir, "Resource"), os.path.join(root, "Resource"))
-        common = os.path.join(root, "Resource", "LevelData", "common.lua")
-        with open(common) as source:
-            text = source.read()
-        if ANCHOR not in text:
-            sys.exit("common.lua changed: put the trace somewhere else in DemoTick")
-        with open(common, "w") as out:
-            out.write(text.replace(ANCHOR, PROBE + ANCHOR, 1))
-        shutil.copy(recording, os.path.join(root, "bin", "play.rec"))
-        env = dict(os.environ, ALSOFT_DRIVERS="null")
-        env.pop("DISPLAY", None)
-        done = subprocess.run(["./vantor", "--headless", "--replay", "play.rec"],
-                              cwd=os.path.join(root, "bin"), env=env, capture_output=True, text=True)
-        if done.returncode != 0:
-            print("vantor exited with %d: %s" % (done.returncode, done.stderr.strip()))
-        with open(os.path.join(root, "bin", "Ogre.log"), errors="replace") as source:
-            lines = source.read().splitlines()
-    finally:
-        shutil.rmtree(root)
-    level_start = 0
+    shutil.copytree(os.path.join(game_dir, "bin"), os.path.join(root, "bin"))
+    shutil.copytree(os.path.join(game_dir, "Resource"), os.path.join(root, "Resource"))
+    common = os.path.join(root, "Resource", "LevelData", "common.lua")
+    with open(common) as source:
+        text = source.read()
+    if ANCHOR not in text:
+        sys.exit("common.lua changed: put the trace somewhere else in DemoTick")
+    with open(common, "w") as out:
+        out.write(text.replace(ANCHOR, PROBE + ANCHOR, 1))
+    return root
+
+
+def replay(root, recording_text):
+    """Replays the recording in a prepared folder; a list of (tick, text) for
+    the demo's lines and the traces."""
+    with open(os.path.join(root, "bin", "play.rec"), "w") as out:
+        out.write(recording_text)
+    env = dict(os.environ, ALSOFT_DRIVERS="null")
+    env.pop("DISPLAY", None)
+    done = subprocess.run(["./vantor", "--headless", "--replay", "play.rec"],
+                          cwd=os.path.join(root, "bin"), env=env, capture_output=True, text=True)
+    if done.returncode != 0:
+        print("vantor exited with %d: %s" % (done.returncode, done.stderr.strip()))
+    with open(os.path.join(root, "bin", "Ogre.log"), errors="replace") as source:
+        lines = source.read().splitlines()
+    level_start, found = 0, []
     for line in lines:
         match = re.match(r"\d\d:\d\d:\d\d: (\d+) (.*)", line)
         if not match:
@@ -69,9 +72,10 @@ def trace(recording, game_dir):
         text = match.group(2)
         if text.startswith("trace ") or text.startswith("demo:") or "Scripting error" in text \
                 or "ODE Message" in text:
-            yield tick, text
+            found.append((tick, text))
         if text.startswith("demo: leaving "):
             level_start = tick
+    return found
 
 
 def main():
@@ -81,7 +85,13 @@ def main():
     parser.add_argument("--from", dest="first", type=int, default=0, help="first tick shown")
     parser.add_argument("--game", default=os.path.join(SOURCE, "build", "game"))
     args = parser.parse_args()
-    for tick, text in trace(os.path.abspath(args.recording), args.game):
+    root = prepare(args.game)
+    try:
+        with open(args.recording) as source:
+            found = replay(root, source.read())
+    finally:
+        shutil.rmtree(root)
+    for tick, text in found:
         if tick < args.first:
             continue
         if not text.startswith("trace "):

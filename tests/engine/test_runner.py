@@ -161,9 +161,11 @@ def test_the_recorded_hub_walk_reaches_the_garden_headless():
 # The whole demo in one recording: the hub's three gems (on the path, from
 # the lift's ledge, on the far pad), the garden's two (above the jump pad, on
 # the terrace), the tower's two (on the summit, on the perch by the lift),
-# through the exits hub -> garden -> tower -> hub, then Escape, Q. Edit the
-# event ticks and check them with tools/demo_trace.py, which replays a
-# recording headless and prints where the ball was at every tick.
+# through the exits hub -> garden -> tower -> hub, then Escape, Q. Made by
+#   tools/demo_route.py tests/engine/recordings/all-gems.rec
+# (run it again after a change to the physics or the levels); to edit event
+# ticks by hand, tools/demo_trace.py replays a recording and prints where the
+# ball was at every tick.
 ALL_GEMS = os.path.join(os.path.dirname(HUB_WALK), "all-gems.rec")
 
 
