@@ -23,6 +23,7 @@ LAYERS = [
 # Links within a layer, (from, to). Keep them few.
 SAME_LAYER = {
     ("script", "overlay"),  # the error reporter shows its panel through the overlay manager
+    ("camera", "collision"),  # the follow camera is kept out of level geometry by a ray
 }
 
 # The application object, reachable from the two layers that may use it.

@@ -6,6 +6,7 @@
 #include <OgreOverlaySystem.h>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/Numbers.h"
+#include "platform/FileWatcher.h"
 #include "platform/Heap.h"
 #include "platform/Power.h"
 #include "platform/Signals.h"
@@ -35,6 +37,7 @@
 #include "states/InputHandler.h"
 #include "states/InputJournal.h"
 #include "states/PlayState.h"
+#include "world/DesignerTools.h"
 #include "world/Simulation.h"
 
 namespace vantor {
@@ -125,6 +128,7 @@ GameApp::GameApp(const AppOptions& options) {
             WorldLinks{*sceneMgr_, *collisionMgr_, *luaVM_, *levelClock_});
         // The game states' update runs before every tick; see updateState.
         simulation_->setTickGate([this] { return beforeTick(); });
+        tools_ = std::make_unique<DesignerTools>(*simulation_, *luaVM_, *setupVM_, *stateVM_);
 
         // A headless application opens no sound device, whatever the setup says.
         if (!headless_ && getSetupFloat("music") != 0.0f) {
@@ -167,6 +171,9 @@ void GameApp::teardown() {
     playState_.reset();
     log("delete handler");
     handler_.reset();
+    levelFiles_.reset();
+    // Reads the simulation and the collision manager and draws into the scene.
+    tools_.reset();
     log("delete simulation");
     // The pointer stays set while the simulation is deleted, so its own
     // teardown lines still carry its clock; lines after this have no prefix.
@@ -247,7 +254,12 @@ void GameApp::frame() {
     if (tickLimit_ && tick_ >= *tickLimit_) {
         running_ = false;
     }
+    const auto ticksStarted = std::chrono::steady_clock::now();
+    const uint32_t timeBefore = simulation_ ? simulation_->getTime() : 0;
     while (simulation_ && simulation_->step()) {
+    }
+    if (tools_) {
+        tools_->noteTicks(timeBefore, ticksStarted);
     }
     if (fixedClock_) {
         // Before a level load, which starts the level clock at the new time.
@@ -258,10 +270,14 @@ void GameApp::frame() {
         sound_->updateListener();
     }
 
+    if (tools_) {
+        tools_->update();
+    }
     if (window_) {
         updateFrameStatistics(window_->getStatistics(), debugText_);
     }
 
+    checkLevelFiles();
     if (!pendingLevel_.empty()) {
         loadLevel(pendingLevel_);
     }

@@ -36,6 +36,10 @@ class EngineLog;
 class InputJournal;
 class HeadlessTextureManager;
 class ResourceSearch;
+class DesignerTools;
+namespace platform {
+class FileWatcher;
+}
 
 // How an application is built. The executable uses the defaults; unit tests
 // build a headless application (no render system, window, input or sound
@@ -88,6 +92,10 @@ public:
     // name reloads the current level. Never call from inside a script call:
     // scripts go through requestLevel.
     void loadLevel(const std::string& name);
+    // Asks for the current level to be loaded again after this frame's ticks
+    // (F5, or a saved level file), logging `why`; a level change already
+    // asked for this frame goes first.
+    void requestReload(const std::string& why);
 
     // Application clock: milliseconds since the start of the current level,
     // unsigned and wrapping.
@@ -118,6 +126,8 @@ public:
     // The on-screen panel of the latest script error. Kept per application:
     // a restarted application numbers its panels from the start again.
     ErrorPanel& getErrorPanel() { return errorPanel_; }
+    // The console and the debug readout; null until rendering is set up.
+    DesignerTools* getDesignerTools() { return tools_.get(); }
 
     // Game-state stack (play and edit states).
     void pushState(GameState* state);
@@ -156,6 +166,10 @@ private:
     void createGameStates();
     void logPowerStatus();
     void destroyNode(const std::string& name);
+    // Hot reload: watches the level folders (setup.hotreload, on by default)
+    // and, once per frame, reloads the level when one of its files was saved.
+    void watchLevelFiles(const std::string& level);
+    void checkLevelFiles();
 
     // Construction order matters: members are listed in the order they are
     // made, and the destructor tears them down explicitly in reverse.
@@ -183,6 +197,7 @@ private:
     std::unique_ptr<Ogre::Root> ogre_;
     std::unique_ptr<Ogre::OverlaySystem> overlaySystem_;
     std::unique_ptr<ResourceSearch> resourceSearch_;
+    std::unique_ptr<DesignerTools> tools_;
     Ogre::RenderWindow* window_ = nullptr;
     Ogre::SceneManager* sceneMgr_ = nullptr;
     unsigned long windowHandle_ = 0;
@@ -191,7 +206,8 @@ private:
     std::unique_ptr<Simulation> simulation_;
     std::unique_ptr<CSound> sound_;
     std::unique_ptr<CameraController> camera_;
-    std::unique_ptr<InputHandler> handler_;  // null when headless
+    std::unique_ptr<InputHandler> handler_;              // null when headless
+    std::unique_ptr<platform::FileWatcher> levelFiles_;  // null when hot reload is off
     std::unique_ptr<EditState> editState_;
     std::unique_ptr<PlayState> playState_;
     std::vector<GameState*> states_;  // owns nothing; back() is current

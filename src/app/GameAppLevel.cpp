@@ -8,8 +8,10 @@
 #include "core/Log.h"
 #include "core/Names.h"
 #include "core/SceneLookup.h"
+#include "platform/FileWatcher.h"
 #include "platform/Heap.h"
 #include "script/ScriptVM.h"
+#include "script/TableValues.h"
 #include "sound/CSound.h"
 #include "states/GameState.h"
 #include "world/Simulation.h"
@@ -18,6 +20,20 @@ namespace vantor {
 
 namespace {
 constexpr const char* kFadeMaterial = "FadeinMaterial";
+constexpr const char* kReloading = "Reloading level ";
+constexpr const char* kCannotWatch = "Error: hot reload: cannot watch ";
+constexpr const char* kLevelSuffix = ".lua";
+
+// The folder part of a path, with its trailing slash; empty for a bare name.
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
 
 // Destroys everything attached below a node, then the nodes themselves.
 // OGRE's node teardown leaves attached objects alive under their names, and a
@@ -51,7 +67,7 @@ void GameApp::createStartupScene() {
     // Known by name, but out of the rendered graph: nothing below it is drawn.
     root->removeChild(names::kHidden);
 
-    camera_ = std::make_unique<CameraController>(*sceneMgr_, *levelClock_);
+    camera_ = std::make_unique<CameraController>(*sceneMgr_, *levelClock_, collisionMgr_.get());
     simulation_->setCamera(camera_.get());
     camera_->setPosition(Ogre::Vector3(-100, 20, 70));
     Ogre::Camera* camera = camera_->getCamera();
@@ -67,8 +83,51 @@ void GameApp::createStartupScene() {
                                Ogre::Real(viewport->getActualHeight()));
     }
 
+    if (!headless_ &&
+        getOptionalFloat(setupVM_.get(), names::kSetupTable, "hotreload", 1.0f) != 0.0f) {
+        levelFiles_ = std::make_unique<platform::FileWatcher>();
+    }
     loadLevel(startLevel_);
     camera_->attach();
+}
+
+void GameApp::requestReload(const std::string& why) {
+    log(kReloading + currentLevel_ + ": " + why);
+    if (pendingLevel_.empty()) {
+        pendingLevel_ = currentLevel_;
+    }
+}
+
+void GameApp::watchLevelFiles(const std::string& level) {
+    if (!levelFiles_) {
+        return;
+    }
+    const std::string resourceDir = getSetupString("resourcedir");
+    // Every .lua file of the level folder, and the level's own file wherever
+    // it lies; the folder is watched, not the files, so that a save that
+    // replaces the file by renaming another over it is seen too.
+    for (const std::string& folder : {folderOf(resourceDir), folderOf(resourceDir + level)}) {
+        std::string error;
+        if (!levelFiles_->watch(folder, error)) {
+            log(kCannotWatch + folder + ": " + error);
+        }
+    }
+}
+
+void GameApp::checkLevelFiles() {
+    if (!levelFiles_ || currentLevel_.empty()) {
+        return;
+    }
+    const std::string resourceDir = folderOf(getSetupString("resourcedir"));
+    const std::string levelFile = getSetupString("resourcedir") + currentLevel_;
+    for (const std::string& path : levelFiles_->changedFiles()) {
+        const bool inLevelFolder = path.compare(0, resourceDir.size(), resourceDir) == 0 &&
+                                   path.find('/', resourceDir.size()) == std::string::npos;
+        if (path == levelFile || (inLevelFolder && endsWith(path, kLevelSuffix))) {
+            requestReload(path + " was saved");
+            return;  // one reload however many files one save touched
+        }
+    }
 }
 
 void GameApp::loadLevel(const std::string& requested) {
@@ -115,6 +174,7 @@ void GameApp::loadLevel(const std::string& requested) {
     }
 
     luaVM_->close();
+    errorPanel_.forget();
 
     Ogre::MaterialPtr fade =
         Ogre::MaterialManager::getSingleton().getByName(kFadeMaterial, Ogre::RGN_AUTODETECT);
@@ -134,12 +194,14 @@ void GameApp::loadLevel(const std::string& requested) {
     // Missing tables are logged once per level (see Config).
     setupVM_->forgetReportedTables();
     stateVM_->forgetReportedTables();
+    watchLevelFiles(level);
     luaVM_->executeFile(resourceDir + level);
     if (simulation_) {
         simulation_->processMessages();
     }
 
     if (camera_) {
+        camera_->setCollisionSpace(getOptionalString(luaVM_.get(), "Level", "cameracollision"));
         camera_->attach();
     }
     currentLevel_ = level;

@@ -4,8 +4,13 @@
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
 
+#include <algorithm>
+
+#include "collision/CollisionMgr.h"
+#include "collision/CollisionResult.h"
 #include "core/Log.h"
 #include "core/Names.h"
+#include "core/NodeTransform.h"
 #include "core/SceneLookup.h"
 
 namespace vantor {
@@ -13,10 +18,15 @@ namespace vantor {
 namespace {
 // Natural frequency of the spring at dampening 1, per second.
 constexpr double kSpringRate = 3.75;
+// How far a camera kept out of geometry stays in front of the surface, and
+// at least from the tracked node: beyond the near clip distance (0.5), so
+// the surface itself is not cut open.
+constexpr float kClearance = 0.6f;
 }  // namespace
 
-CameraController::CameraController(Ogre::SceneManager& scene, platform::Clock& clock)
-    : scene_(scene), clock_(clock) {
+CameraController::CameraController(Ogre::SceneManager& scene, platform::Clock& clock,
+                                   CollisionMgr* collision)
+    : scene_(scene), clock_(clock), collision_(collision) {
     camera_ = scene_.createCamera(names::kCamera);
     // The camera keeps its own tracking and fixed yaw axis, which OGRE 1.12
     // marks deprecated in favour of node tracking: the edit state moves the
@@ -148,14 +158,50 @@ void CameraController::update() {
     if (k >= 1.0f) {
         cameraNode_->setPosition(g);
         velocity_ = Ogre::Vector3::ZERO;
+    } else {
+        // Explicit Euler step of a critically damped spring; both lines use
+        // the velocity from before this step.
+        const Ogre::Vector3 acceleration = (g - p) - 2.0f * velocity_;
+        const Ogre::Vector3 position = p + velocity_ * k;
+        velocity_ += acceleration * k;
+        cameraNode_->setPosition(position);
+    }
+    keepOutOfGeometry();
+}
+
+void CameraController::keepOutOfGeometry() {
+    if (collisionSpace_.empty() || !collision_ || !target_) {
         return;
     }
-    // Explicit Euler step of a critically damped spring; both lines use the
-    // velocity from before this step.
-    const Ogre::Vector3 acceleration = (g - p) - 2.0f * velocity_;
-    const Ogre::Vector3 position = p + velocity_ * k;
-    velocity_ += acceleration * k;
-    cameraNode_->setPosition(position);
+    // The avatar's node may hang below a platform moved this tick: OGRE's
+    // cached world position would still be last frame's.
+    const Ogre::Vector3 ball = worldTransform(target_).position;
+    const Ogre::Vector3 toCamera = cameraNode_->getPosition() - ball;
+    const float distance = toCamera.length();
+    if (!(distance > kClearance)) {
+        return;
+    }
+    // Well past the camera: a camera just short of a surface would show it
+    // cut open by the near clip.
+    CollisionResult hit;
+    collision_->rayTest(collisionSpace_, ball, toCamera, distance + 2.0f * kClearance, hit);
+    if (!hit.hitNode) {
+        return;
+    }
+    const float reach = std::max((hit.point - ball).length() - kClearance, kClearance);
+    // A camera resting on the clearance line keeps having its outward
+    // velocity taken, so the spring does not wind up against the surface.
+    constexpr float kOnTheLine = 1e-3f;
+    if (reach > distance + kOnTheLine) {
+        return;
+    }
+    const Ogre::Vector3 out = toCamera / distance;
+    cameraNode_->setPosition(ball + out * reach);
+    // The spring would carry the camera straight back into the surface.
+    const float outward = velocity_.dotProduct(out);
+    if (outward > 0.0f) {
+        velocity_ -= out * outward;
+    }
 }
 
 }  // namespace vantor

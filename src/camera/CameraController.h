@@ -4,6 +4,7 @@
 #include <OgreVector.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Clock.h"
 
@@ -14,6 +15,8 @@ class SceneNode;
 }  // namespace Ogre
 
 namespace vantor {
+
+class CollisionMgr;
 
 enum CameraMode { Free = 0, Follow = 1 };
 
@@ -29,8 +32,11 @@ enum CameraMode { Free = 0, Follow = 1 };
 class CameraController : private Ogre::Node::Listener {
 public:
     // Creates the camera and its node in scene. clock: the application
-    // clock, which times the spring. Both (not owned) outlive the controller.
-    CameraController(Ogre::SceneManager& scene, platform::Clock& clock);
+    // clock, which times the spring. collision: the level geometry the
+    // camera may be kept out of (null: never). All (not owned) outlive the
+    // controller.
+    CameraController(Ogre::SceneManager& scene, platform::Clock& clock,
+                     CollisionMgr* collision = nullptr);
     ~CameraController() override;
     CameraController(const CameraController&) = delete;
     CameraController& operator=(const CameraController&) = delete;
@@ -47,6 +53,9 @@ public:
     void setFollowNode(Ogre::SceneNode* node);
     // A node turns the camera's auto tracking on toward it, null turns it off.
     void setTarget(Ogre::SceneNode* node);
+    // The collision space whose geometry the follow camera stays out of ("":
+    // none, the camera goes wherever its spring takes it). Set per level.
+    void setCollisionSpace(const std::string& space) { collisionSpace_ = space; }
     // One follow step; called every simulation tick. Does nothing in Free mode.
     void update();
 
@@ -63,9 +72,14 @@ private:
     void track(Ogre::SceneNode* node);
     // Moves this listener from the node it replaces to the new one.
     void watch(Ogre::SceneNode* replaced, Ogre::SceneNode* node);
+    // Pulls the camera in front of the first surface of the collision space
+    // between the tracked node and the camera.
+    void keepOutOfGeometry();
 
     Ogre::SceneManager& scene_;
     platform::Clock& clock_;
+    CollisionMgr* collision_;
+    std::string collisionSpace_;
     CameraMode mode_ = Free;
     uint32_t lastTime_ = 0;  // application clock at the last mode change or step, ms
     float dampening_ = 0.5f;

@@ -34,6 +34,10 @@ public:
     // the request with a log line and returns null.
     CollisionSpace* createSpace(const std::string& name, const std::string& parent);
     CollisionSpace* getSpace(std::string_view name);
+    // Every space by name, for drawing them (read only).
+    const std::map<std::string, std::unique_ptr<CollisionSpace>>& getSpaces() const {
+        return spaces_;
+    }
 
     // The triangle data of a mesh, built on first use from the rendering mesh
     // (loaded from the group "LevelData" if nobody has loaded it yet). Null,

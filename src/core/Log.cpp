@@ -2,6 +2,7 @@
 
 #include <OgreLogManager.h>
 
+#include <algorithm>
 #include <iostream>
 #include <utility>
 
@@ -34,6 +35,15 @@ void log(const std::string& message) {
         return;
     }
     writeToLogSink(message);
+}
+
+void logLines(const std::string& text, const std::string& prefix) {
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        log(prefix + text.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 }  // namespace vantor

@@ -11,6 +11,9 @@ namespace vantor {
 // the process entry) the line goes straight to the log sink.
 void log(const std::string& message);
 
+// Writes each line of a multi-line text as a log line of its own, prefixed.
+void logLines(const std::string& text, const std::string& prefix = "");
+
 // The log sink: OGRE's default log when there is one, else stderr.
 void writeToLogSink(const std::string& line);
 

@@ -52,6 +52,8 @@ size_t decodeSequence(const std::string& text, size_t i, char32_t& out) {
     return length;
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -69,8 +71,6 @@ void appendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-}  // namespace
 
 std::u32string decodeDisplayText(const std::string& text) {
     std::u32string out;

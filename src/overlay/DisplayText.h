@@ -16,4 +16,13 @@ std::u32string decodeDisplayText(const std::string& text);
 // Texts that are already well-formed come back unchanged.
 std::string toDisplayText(const std::string& text);
 
+// Appends the UTF-8 form of one code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t codePoint);
+
+// True for the second to last bytes of a UTF-8 sequence: texts are cut and
+// shortened only in front of other bytes.
+inline bool isUtf8ContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
 }  // namespace vantor

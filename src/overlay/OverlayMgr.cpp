@@ -180,7 +180,11 @@ void OverlayMgr::clear() {
 }
 
 OverlayMgr::TextSize OverlayMgr::measureText(const std::string& text) const {
-    const Ogre::FontPtr font = fontManager_->getByName(OverlayPanel::kFontName);
+    return measurePanelText(text);
+}
+
+OverlayMgr::TextSize measurePanelText(const std::string& text) {
+    const Ogre::FontPtr font = Ogre::FontManager::getSingleton().getByName(OverlayPanel::kFontName);
     // Without the font every glyph counts as wide as it is high, the
     // text area's own default.
     auto aspect = [&](Ogre::Font::CodePoint c) -> float {
@@ -209,7 +213,7 @@ OverlayMgr::TextSize OverlayMgr::measureText(const std::string& text) const {
     }
     widest = std::max(widest, line);
 
-    TextSize size;
+    OverlayMgr::TextSize size;
     size.width = static_cast<int>(widest * kMeasureCharHeight);
     size.height = static_cast<int>(height);
     return size;

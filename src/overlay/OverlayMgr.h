@@ -85,4 +85,8 @@ private:
     Ogre::OverlayManager* overlayManager_ = nullptr;
 };
 
+// OverlayMgr::measureText for any holder of text: the panel font's glyph
+// aspect ratios at a character height of 24 virtual pixels.
+OverlayMgr::TextSize measurePanelText(const std::string& text);
+
 }  // namespace vantor

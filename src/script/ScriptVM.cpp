@@ -97,6 +97,56 @@ int callAlert(lua_State* L) {
     return 1;
 }
 
+// Frames listed in a traceback at most; a runaway recursion would list
+// thousands.
+constexpr int kMaxFrames = 12;
+
+// The message handler of every chunk the engine runs: notes the Lua frames
+// of the failing call in the VM's traceback (the message passes unchanged,
+// so _ALERT and scripts that replace it see the plain message).
+int messageHandler(lua_State* L) {
+    if (ScriptVM* vm = ScriptVM::of(L)) {
+        try {
+            vm->noteTraceback(ScriptVM::describeFrames(L, 1));
+        } catch (...) {
+            // Out of memory: the message alone is reported.
+        }
+    }
+    return 1;
+}
+
+// print for levels: the texts of its arguments (by the global tostring, as
+// Lua's own print), separated by tabs, to the VM's print sink.
+int printToSink(lua_State* L) {
+    const int count = lua_gettop(L);
+    lua_getglobal(L, "tostring");
+    std::string line;
+    for (int i = 1; i <= count; ++i) {
+        lua_pushvalue(L, -1);
+        lua_pushvalue(L, i);
+        lua_call(L, 1, 1);
+        const char* text = lua_tostring(L, -1);
+        if (!text) {
+            return luaL_error(L, LUA_QL("tostring") " must return a string to " LUA_QL("print"));
+        }
+        size_t length = lua_objlen(L, -1);
+        if (i > 1) {
+            line += '\t';
+        }
+        line.append(text, length);
+        lua_pop(L, 1);
+    }
+    ScriptVM* vm = ScriptVM::of(L);
+    try {
+        if (vm) {
+            vm->printLine(line);
+        }
+    } catch (...) {
+        // A failing sink loses the line, never the game.
+    }
+    return 0;
+}
+
 void openLibrary(lua_State* L, lua_CFunction opener, const char* name) {
     lua_pushcfunction(L, opener);
     lua_pushstring(L, name);
@@ -174,6 +224,8 @@ void ScriptVM::open() {
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
     openLibrary(L, luaopen_table, LUA_TABLIBNAME);
     configureModules(L);
+    lua_pushcfunction(L, printToSink);
+    lua_setglobal(L, "print");
     if (functions_) {
         // As globals without upvalues, in the table's order: a level that
         // redefines one of these names replaces the engine's version.
@@ -220,7 +272,9 @@ int ScriptVM::execute(const std::string& what, const std::function<int()>& load)
     const int top = lua_gettop(L);
     int status = load();
     if (status == 0) {
-        status = lua_pcall(L, 0, LUA_MULTRET, 0);
+        lua_pushcfunction(L, messageHandler);
+        lua_insert(L, -2);
+        status = lua_pcall(L, 0, LUA_MULTRET, -2);
     }
     status = report(status);
     // The chunk may have closed this very state; then there is no stack left.
@@ -281,6 +335,36 @@ void ScriptVM::rememberChunk(const std::string& code) {
     ++cachedChunks_;
 }
 
+std::string ScriptVM::describeFrames(lua_State* L, int level) {
+    std::string frames;
+    lua_Debug frame;
+    int listed = 0;
+    for (; lua_getstack(L, level, &frame) && listed < kMaxFrames; ++level) {
+        if (!lua_getinfo(L, "Sln", &frame) || frame.currentline <= 0) {
+            continue;  // engine and library functions have no line
+        }
+        if (!frames.empty()) {
+            frames += '\n';
+        }
+        frames += std::string("  at ") + frame.short_src + ":" + std::to_string(frame.currentline);
+        if (frame.name) {
+            frames += std::string(" in function '") + frame.name + "'";
+        } else if (*frame.what == 'm') {
+            frames += " in the main chunk";
+        }
+        ++listed;
+    }
+    return frames;
+}
+
+void ScriptVM::printLine(const std::string& line) {
+    if (printSink_) {
+        printSink_(line);
+    } else {
+        log(line);
+    }
+}
+
 void ScriptVM::raiseIfInterrupted(lua_State* L) {
     ScriptVM* vm = of(L);
     const std::string* reason = vm && vm->watchdog_ ? vm->watchdog_->interruption() : nullptr;
@@ -302,6 +386,52 @@ bool ScriptVM::protectedCall(lua_CFunction function, void* data, std::string& er
     error = describeError(L, -1);
     lua_pop(L, 1);
     return false;
+}
+
+namespace {
+
+struct Evaluation {
+    const ScriptSandbox* sandbox;
+    const std::string* code;
+    std::vector<std::string>* results;
+};
+
+int loadTyped(lua_State* L, const Evaluation& job, const std::string& code) {
+    // "=console" names the chunk "console" in messages ("console:1: ...").
+    return job.sandbox ? job.sandbox->loadBuffer(L, code, "=console")
+                       : luaL_loadbuffer(L, code.data(), code.size(), "=console");
+}
+
+// Runs inside lua_cpcall: an error anywhere ends the evaluation with it.
+int evaluateTyped(lua_State* L) {
+    auto* job = static_cast<Evaluation*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    if (loadTyped(L, *job, "return " + *job->code) != 0) {
+        lua_pop(L, 1);
+        if (loadTyped(L, *job, *job->code) != 0) {
+            return lua_error(L);
+        }
+    }
+    lua_call(L, 0, LUA_MULTRET);
+    const int count = lua_gettop(L);
+    for (int i = 1; i <= count; ++i) {
+        lua_getglobal(L, "tostring");
+        lua_pushvalue(L, i);
+        lua_call(L, 1, 1);
+        size_t length = 0;
+        const char* text = lua_tolstring(L, -1, &length);
+        job->results->push_back(text ? std::string(text, length) : std::string("?"));
+        lua_pop(L, 1);
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool ScriptVM::evaluate(const std::string& code, std::vector<std::string>& results,
+                        std::string& error) {
+    Evaluation job{sandbox_, &code, &results};
+    return protectedCall(evaluateTyped, &job, error);
 }
 
 bool ScriptVM::firstReportOfMissingTable(const std::string& table) {
@@ -330,6 +460,7 @@ int ScriptVM::report(int status) {
         std::cerr << message << '\n';
     }
     lua_pop(L, 1);
+    traceback_.clear();
     return status;
 }
 

@@ -60,11 +60,32 @@ public:
     // Returns true on success; otherwise `error` gets the message.
     bool protectedCall(lua_CFunction function, void* data, std::string& error);
 
+    // Runs a statement typed by a person (the console): as an expression
+    // when it reads as one, else as a statement, protected and under the
+    // watchdog. Returns true with the texts of its results (by tostring), or
+    // false with the error message. Not reported through _ALERT.
+    bool evaluate(const std::string& code, std::vector<std::string>& results, std::string& error);
+
     // True the first time a missing global table is reported since the state
     // was opened or forgetReportedTables() was called: the engine looks some
     // tables up on every mouse move and logs a missing one once per level.
     bool firstReportOfMissingTable(const std::string& table);
     void forgetReportedTables() { reportedTables_.clear(); }
+
+    // While an error of a chunk run here is being reported: its traceback,
+    // one line per Lua frame ("  at level.lua:12 in function 'Open'"),
+    // innermost first, newline-separated; empty otherwise (a load error, or a
+    // script that calls _ALERT itself).
+    const std::string& traceback() const { return traceback_; }
+
+    // Where `print` output of this state goes; without a sink, to the log.
+    void setPrintSink(std::function<void(const std::string&)> sink) {
+        printSink_ = std::move(sink);
+    }
+
+    // For the message handler and print (see ScriptVM.cpp).
+    void noteTraceback(std::string frames) { traceback_ = std::move(frames); }
+    void printLine(const std::string& line);
 
     lua_State* state() const { return state_; }
     // Failed chunks reported (see report) since the VM was made.
@@ -79,6 +100,10 @@ public:
     // For long loops inside script functions and libraries: raises the
     // watchdog's Lua error when the running script must stop.
     static void raiseIfInterrupted(lua_State* L);
+
+    // Lua frames of the running call, from `level` outwards, as traceback()
+    // lists them: the console and the error reporter share the format.
+    static std::string describeFrames(lua_State* L, int level);
 
 private:
     // Loads a chunk with `load`, runs it and drops its results; `what` ends
@@ -97,6 +122,8 @@ private:
     // Registry reference of the table of compiled statements (text ->
     // chunk), or LUA_NOREF (-2) before the first one; see loadStatement.
     int chunkCache_ = -2;
+    std::string traceback_;
+    std::function<void(const std::string&)> printSink_;
     int cachedChunks_ = 0;
     int errorCount_ = 0;
 };

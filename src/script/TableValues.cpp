@@ -77,6 +77,15 @@ bool run(ScriptVM* vm, Lookup& q) {
     return false;
 }
 
+// The text a lookup found; a value of another kind is logged and reads as "".
+std::string textOf(const Lookup& q) {
+    if (!q.isString) {
+        log(q.table + "." + q.key + kNotString);
+        return std::string();
+    }
+    return q.text;
+}
+
 }  // namespace
 
 float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& key) {
@@ -93,21 +102,21 @@ float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& k
 
 std::string getStringValue(ScriptVM* vm, const std::string& table, const std::string& key) {
     Lookup q(table, key);
-    if (!run(vm, q)) {
-        return std::string();
-    }
-    if (!q.isString) {
-        log(table + "." + key + kNotString);
-        return std::string();
-    }
-    return q.text;
+    return run(vm, q) ? textOf(q) : std::string();
 }
+
+namespace {
+// The lookup of an optional key; false, silently, when it is not there.
+bool runOptional(ScriptVM* vm, Lookup& q) {
+    std::string error;
+    return vm && vm->protectedCall(lookUp, &q, error) && q.tableFound && q.present;
+}
+}  // namespace
 
 float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string& key,
                        float fallback) {
     Lookup q(table, key);
-    std::string error;
-    if (!vm || !vm->protectedCall(lookUp, &q, error) || !q.tableFound || !q.present) {
+    if (!runOptional(vm, q)) {
         return fallback;
     }
     if (!q.isNumber) {
@@ -115,6 +124,11 @@ float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string
         return fallback;
     }
     return static_cast<float>(q.number);
+}
+
+std::string getOptionalString(ScriptVM* vm, const std::string& table, const std::string& key) {
+    Lookup q(table, key);
+    return runOptional(vm, q) ? textOf(q) : std::string();
 }
 
 }  // namespace vantor

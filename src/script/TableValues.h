@@ -14,9 +14,11 @@ class ScriptVM;
 float getFloatValue(ScriptVM* vm, const std::string& table, const std::string& key);
 std::string getStringValue(ScriptVM* vm, const std::string& table, const std::string& key);
 
-// For keys a setup file may leave out: a missing table or key reads as
-// `fallback` without a log line; a value that is not a number is logged.
+// For keys a setup file or a level may leave out: a missing table or key
+// reads as `fallback` ("" for texts) without a log line; a value of the wrong
+// kind is logged.
 float getOptionalFloat(ScriptVM* vm, const std::string& table, const std::string& key,
                        float fallback);
+std::string getOptionalString(ScriptVM* vm, const std::string& table, const std::string& key);
 
 }  // namespace vantor

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "states/EngineKeys.h"
 #include "states/InputJournal.h"
 
 namespace vantor {
@@ -112,11 +113,17 @@ bool InputHandler::mouseReleased(const OIS::MouseEvent& event, OIS::MouseButtonI
 }
 
 bool InputHandler::keyPressed(const OIS::KeyEvent& event) {
+    if (states::engineKeyPressed(event)) {
+        return true;
+    }
     receiveInput(deviceEvent(InputEvent::Kind::KeyPressed, event.key, event.text));
     return true;
 }
 
 bool InputHandler::keyReleased(const OIS::KeyEvent& event) {
+    if (states::engineKeyReleased(event)) {
+        return true;
+    }
     receiveInput(deviceEvent(InputEvent::Kind::KeyReleased, event.key, event.text));
     return true;
 }

@@ -7,10 +7,14 @@
 #include "core/Log.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
+#include "states/EngineKeys.h"
 
 namespace vantor::states {
 
 bool isKeyDown(const KeyQuery& keys, int keyCode) {
+    if (!heldKeysReachGame()) {
+        return false;  // typing into the console
+    }
     if (keys) {
         return keys(keyCode);
     }

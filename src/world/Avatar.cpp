@@ -128,11 +128,14 @@ Avatar::Avatar(Simulation& simulation)
     sphere_ = dCreateSphere(space_, kRadius);
     dGeomSetBody(sphere_, body_);
     dGeomSetOffsetPosition(sphere_, 0, kRadius, 0);
+    downRay_ = dCreateRay(nullptr, 1);
+    dGeomRaySetClosestHit(downRay_, 1);
 }
 
 Avatar::~Avatar() {
     // The space destroys the sphere with it.
     dSpaceDestroy(space_);
+    dGeomDestroy(downRay_);
     dJointGroupDestroy(contactGroup_);
     dWorldDestroy(world_);
 }
@@ -165,6 +168,7 @@ void Avatar::reset() {
     walking_ = false;
     state_ = Air;
     restBodyAt(kResetPosition);
+    wallCount_ = 0;
     if (Actor* actor = simulation_.findActor(names::kAvatar)) {
         if (actor->getNode()) {
             actor->setPosition("", kResetPosition);
@@ -191,6 +195,7 @@ void Avatar::restBodyAt(const Ogre::Vector3& position) {
 
 void Avatar::levelCleared() {
     groundNode_ = nullptr;
+    carrier_ = nullptr;
     reportedMissing_ = 0;
 }
 
@@ -247,6 +252,7 @@ void Avatar::step(float dt) {
         return;
     }
 
+    turnWithCarrier(links.avatarNode->getParentSceneNode());
     // The scene node is the authority on position: whatever moved it since
     // the last step (moving ground, a script, a message) moves the body.
     const Ogre::Vector3 p = worldTransform(links.avatarNode).position;
@@ -257,6 +263,7 @@ void Avatar::step(float dt) {
 
     groundName_.clear();
     stepContactCount_ = 0;
+    squeezed_ = false;
     if (links.solid) {
         stepCentre_ = p;
         groundThreshold_ = p.y - kGroundMargin;
@@ -275,6 +282,15 @@ void Avatar::step(float dt) {
     dVector3 centreOut;
     dBodyGetRelPointPos(body_, 0, kRadius, 0, centreOut);
     Ogre::Vector3 centre = toVector(centreOut);
+    if (squeezed_ && !groundName_.empty() && groundName_ != squeezerName_) {
+        // Pressed between solid coming down and the ground, the sphere can
+        // go nowhere: it would end up inside the solid. It goes on top.
+        centre = Ogre::Vector3(centre.x, squeezerTop_ + static_cast<float>(kRadius), centre.z);
+        const Ogre::Vector3 origin = centre - sphereOffset_;
+        dBodySetPosition(body_, origin.x, origin.y, origin.z);
+        const dReal* v = dBodyGetLinearVel(body_);
+        dBodySetLinearVel(body_, v[0], 0, v[2]);
+    }
     if (!bodyInRange(centre)) {
         // The node must never get a position or orientation that is not a
         // number: OGRE aborts on it.
@@ -307,6 +323,26 @@ void Avatar::step(float dt) {
             actor->setWorldOrientation(heading);
         }
     }
+}
+
+void Avatar::turnWithCarrier(const Ogre::SceneNode* carrier) {
+    const Ogre::Quaternion now =
+        carrier ? worldTransform(carrier).orientation : Ogre::Quaternion::IDENTITY;
+    if (carrier == carrier_) {
+        // Where the carrier's turn since the last step takes the world's x
+        // axis, seen from above, gives its turn about the vertical.
+        const Ogre::Vector3 x = (now * carrierOrientation_.Inverse()) * Ogre::Vector3::UNIT_X;
+        if (x.x != 0.0f || x.z != 0.0f) {
+            const float degrees = std::atan2(-x.z, x.x) * Ogre::Math::fRad2Deg;
+            if (std::isfinite(degrees)) {
+                // Kept within a turn: a rider of a carousel would otherwise
+                // wind the heading up without bound.
+                yaw_ = std::remainder(yaw_ + degrees, 360.0f);
+            }
+        }
+    }
+    carrier_ = carrier;
+    carrierOrientation_ = now;
 }
 
 void Avatar::jumpBookkeeping() {
@@ -385,6 +421,7 @@ void Avatar::applyControl(const Ogre::Quaternion& q) {
         walking_ = false;
     }
     vy = std::min(vy, kMaxUpwardSpeed);
+    stopAtWalls(vx, vz);
     dBodySetLinearVel(body_, vx, vy, vz);
 
     const dReal* av = dBodyGetAngularVel(body_);
@@ -511,6 +548,26 @@ void Avatar::pushBody(const CollisionGeom& geom, const dContactGeom& contact) {
         const Ogre::Vector3 pushed = velocity + out * (push - along);
         dBodySetLinearVel(body_, pushed.x, pushed.y, pushed.z);
     }
+    constexpr float kFromAbove = -0.5f;  // the way out points this far down
+    float top = 0.0f;
+    if (push > 0.0f && push <= kMaxPushSpeed && out.y < kFromAbove && geom.node() &&
+        topOf(geom.geom(), top)) {
+        squeezed_ = true;
+        squeezerName_ = geom.node()->getName();
+        squeezerTop_ = top;
+    }
+}
+
+bool Avatar::topOf(dGeomID level, float& top) const {
+    constexpr float kReach = 100.0f;
+    dGeomRaySetLength(downRay_, 2.0f * kReach);
+    dGeomRaySet(downRay_, stepCentre_.x, stepCentre_.y + kReach, stepCentre_.z, 0, -1, 0);
+    dContactGeom hit;
+    if (dCollide(downRay_, level, 1, &hit, sizeof(dContactGeom)) <= 0) {
+        return false;
+    }
+    top = static_cast<float>(hit.pos[1]);
+    return std::isfinite(top);
 }
 
 namespace {
@@ -553,10 +610,34 @@ void Avatar::keepContact(const dContact& contact, dBodyID levelBody) {
 }
 
 void Avatar::createContactJoints() {
+    wallCount_ = 0;
     for (int i = 0; i < stepContactCount_; ++i) {
         const StepContact& kept = stepContacts_[i];
         dJointID joint = dJointCreateContact(world_, contactGroup_, &kept.contact);
         dJointAttach(joint, kept.levelBody, body_);
+
+        Ogre::Vector3 out = toVector(kept.contact.geom.normal);
+        if (out.dotProduct(stepCentre_ - toVector(kept.contact.geom.pos)) < 0.0f) {
+            out = -out;
+        }
+        // Contacts above the ground margin, as bumps are told from ground.
+        if (out.y * static_cast<float>(kRadius) < kGroundMargin) {
+            wallNormals_[wallCount_++] = out.normalisedCopy();
+        }
+    }
+}
+
+void Avatar::stopAtWalls(float& vx, float& vz) const {
+    // The contacts alone do not hold a ball pressed on: they are soft and
+    // push out at most kMaxCorrectingSpeed, so a velocity set into a wall
+    // every step lets the sphere creep in until it passes through.
+    for (int i = 0; i < wallCount_; ++i) {
+        const Ogre::Vector3& out = wallNormals_[i];
+        const float into = vx * out.x + vz * out.z;
+        if (into < 0.0f) {
+            vx -= into * out.x;
+            vz -= into * out.z;
+        }
     }
 }
 
@@ -581,7 +662,12 @@ void Avatar::updateGround(Ogre::SceneNode* levelRoot) {
         groundNode_ = found;
         groundGrace_ = kGroundGrace;
     }
-    if (groundNode_ == previous) {
+    // Ground found while in the air is a landing even on the node stood on
+    // before: SetAvatarState(1) or ResetBody on the same ground would else
+    // leave the avatar in the air, unable to jump, until it rolled onto
+    // another node.
+    const bool landing = found && state_ == Air;
+    if (groundNode_ == previous && !landing) {
         return;
     }
 

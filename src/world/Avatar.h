@@ -113,7 +113,12 @@ private:
     // Keeps the contact for this step's world step if it is among the
     // kMaxStepContacts deepest so far.
     void keepContact(const dContact& contact, dBodyID levelBody);
+    // Creates this step's contact joints and keeps the walls among them for
+    // the next control step.
     void createContactJoints();
+    // Takes out of the horizontal velocity (vx, vz) what runs into the walls
+    // touched in the last step.
+    void stopAtWalls(float& vx, float& vz) const;
     // The manager's geom behind an ODE geom, by its node's name; null if none.
     const CollisionGeom* collisionGeom(dGeomID geom) const;
     // How far the node carrying the avatar moved it in the last tick.
@@ -122,7 +127,13 @@ private:
     // tick (relative to the avatar's carrier) gives the body at least that
     // speed out of it.
     void pushBody(const CollisionGeom& geom, const dContactGeom& contact);
+    // Height of the top of level geometry straight above or below the
+    // sphere's centre; false when the geometry is not under the down ray.
+    bool topOf(dGeomID level, float& top) const;
     void updateGround(Ogre::SceneNode* levelRoot);
+    // Adds to the heading the turn about the vertical of the node carrying
+    // the avatar since the last step, so a turning platform turns its rider.
+    void turnWithCarrier(const Ogre::SceneNode* carrier);
     void runScript(const std::string& statement);
     // Runs the statements held back during the collision pass.
     void runHeldEvents();
@@ -135,7 +146,8 @@ private:
     dJointGroupID contactGroup_ = nullptr;
     dBodyID body_ = nullptr;
     dSpaceID space_ = nullptr;
-    dGeomID sphere_ = nullptr;  // in space_, on body_ at offset (0, kRadius, 0)
+    dGeomID sphere_ = nullptr;   // in space_, on body_ at offset (0, kRadius, 0)
+    dGeomID downRay_ = nullptr;  // in no space; finds the top of a squeezing solid
 
     Ogre::Vector3 moveRequest_ = Ogre::Vector3::ZERO;
     Ogre::Vector3 walkVelocity_ = Ogre::Vector3::ZERO;  // local, units/s; z stays 0
@@ -144,7 +156,11 @@ private:
     // Node stood on ("LevelRoot" in the air). Not owned; only compared, never
     // dereferenced, and forgotten when the level is cleared.
     Ogre::SceneNode* groundNode_ = nullptr;
-    int groundGrace_ = 0;        // steps the last ground is kept without contact
+    int groundGrace_ = 0;  // steps the last ground is kept without contact
+    // The carrying node at the last step and its world orientation then. Not
+    // owned; only compared, never dereferenced.
+    const Ogre::SceneNode* carrier_ = nullptr;
+    Ogre::Quaternion carrierOrientation_ = Ogre::Quaternion::IDENTITY;
     float yaw_ = 0.0f;           // degrees
     int jumpCounter_ = 0;        // 0: no jump; else steps since the jump began
     uint32_t lastBumpTime_ = 0;  // simulation ms
@@ -164,8 +180,18 @@ private:
         dContact contact;
         dBodyID levelBody;  // of the level geom touched; normally none
     };
+    // Moving geometry that came down onto the sphere in this step, and the
+    // height of its top: with ground under the sphere as well, it would be
+    // crushed into the solid, and is put on top of it instead.
+    bool squeezed_ = false;
+    std::string squeezerName_;
+    float squeezerTop_ = 0.0f;
     std::array<StepContact, kMaxStepContacts> stepContacts_{};
     int stepContactCount_ = 0;
+    // Outward normals of the walls (contacts beside, not under, the sphere)
+    // touched in the last step.
+    std::array<Ogre::Vector3, kMaxStepContacts> wallNormals_{};
+    int wallCount_ = 0;
     // Event statements of the collision pass, run once the pass is over: a
     // script run inside it could change the space being walked.
     std::vector<std::string> heldEvents_;

@@ -159,6 +159,7 @@ def test_every_level_loads_cleanly_and_looks_like_itself():
                 assert mean > 8, "%s and %s look alike (mean difference %.1f)" % (a, b, mean)
 
 
+CAROUSEL_SPIN = 'AddActorMessage("Carousel", 0, 6, "", "", 0, 1, 0, 15)'
 # Dropped onto the garden's jump pad, from well below its gem, half a second
 # after the level starts.
 ONTO_THE_PAD = '\nAddActorMessage("_AVATAR", 500, 1, "", "", -6, 0.6, -8, 0)\n'
@@ -169,6 +170,11 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
         with_coverage_hook(game)
         garden = "Resource/LevelData/garden.lua"
         game.write(garden, game.read(garden) + ONTO_THE_PAD)
+        # A turning carousel turns its rider: held still, it lets a ball
+        # walking straight from the dais reach the door's plate.
+        hub = "Resource/LevelData/hub.lua"
+        assert CAROUSEL_SPIN in game.read(hub)
+        game.write(hub, game.read(hub).replace(CAROUSEL_SPIN, ""))
         game.start()
         game.wait_for_log("demo: hub.lua ready")
         window = focus(game)
@@ -255,6 +261,39 @@ def test_play_through_from_the_hub_to_the_tower_calls_every_function():
         called = set(game.read("bin/coverage.txt").split())
         missing = set(table_functions()) - NOT_PLAYED - called
         assert not missing, "not called in the play-through: %s" % sorted(missing)
+
+
+# A wall between the ball and its follow point 6 units behind it; the level
+# asks for the camera to be kept out of "Solid".
+WALLED_CAMERA = """
+Level = { cameracollision = "Solid" }
+CreateSceneNode("", "LevelRoot")
+CreateSceneNode("LevelRoot", "ROT1")
+CreateCollisionSpace("Solid", "")
+for _, a in ipairs({{"Ground", "Ground.mesh", 0}, {"Wall", "Wall.mesh", -3}}) do
+    AddActor(a[1])
+    AddActorMessage(a[1], 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
+    AddActorMessage(a[1], 0, 4, a[2], "Solid", 0, 0, 0, 0)
+    AddActorMessage(a[1], 0, 1, "", "", 0, 0, a[3], 0)
+end
+AddActor("_AVATAR")
+AddActorMessage("_AVATAR", 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
+AddActor("_FollowCamera1")
+AddActorMessage("_FollowCamera1", 0, 0, "_AVATAR", "Relative", 0, 0, 0, 0)
+AddActorMessage("_FollowCamera1", 0, 1, "SetLocal", "", 0, 1, -6, 0)
+function EndJump() end
+AddActor("Timer")
+AddActorMessage("Timer", 3000, 7, [[LogText("level: camera z " .. select(3, GetPosition("camera")))
+ShutDown()]], "", 0, 0, 0, 0)
+"""
+
+
+def test_a_level_can_keep_the_camera_out_of_its_walls():
+    with Game(levels={"start.lua": WALLED_CAMERA}) as game:
+        assert game.run() == 0, game.log()[-20:]
+        line = game.log_with("level: camera z ")[-1]
+    # The wall's near face is at z = -2.75: the camera stays 0.6 in front.
+    assert -2.3 < float(line.split("level: camera z ")[1]) < -2.0, line
 
 
 def test_the_level_files_call_every_function_of_the_table():

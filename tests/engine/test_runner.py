@@ -135,12 +135,13 @@ def test_a_damaged_or_foreign_recording_is_refused():
         assert code == 0 and game.log_with("180 delete ActorList"), (code, err)
 
 
-# A walk through the demo's hub, recorded in a window: W held from the dais
-# over the carousel and the door's plate into the garden, then Escape, Q.
-# To record it again after the hub changed, in build/game/bin:
+# A walk through the demo's hub: W held from the dais over the carousel, D
+# held for 8 ticks once the ball is off it (the carousel turns its rider's
+# heading), over the door's plate into the garden, then Escape, Q. The file is
+# text: record it again in build/game/bin with
 #   ./vantor --record ../../../tests/engine/recordings/hub-walk.rec
-# with setup.startlevel "hub.lua": hold W until the garden has loaded, then
-# press Escape and Q.
+# (setup.startlevel "hub.lua"), or edit the event ticks and check them with
+#   ./vantor --headless --replay .../hub-walk.rec
 HUB_WALK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "recordings", "hub-walk.rec")
 
 
@@ -154,6 +155,45 @@ def test_the_recorded_hub_walk_reaches_the_garden_headless():
                                      "demo: garden.lua ready", "LoadLevel(garden.lua) end",
                                      "demo: quitting"] + harness.TEARDOWN)
         assert not game.log_with("Scripting error"), game.log_with("Scripting error")
+
+
+
+# The whole demo in one recording: the hub's three gems (on the path, from
+# the lift's ledge, on the far pad), the garden's two (above the jump pad, on
+# the terrace), the tower's two (on the summit, on the perch by the lift),
+# through the exits hub -> garden -> tower -> hub, then Escape, Q. Made by
+#   tools/demo_route.py tests/engine/recordings/all-gems.rec
+# (run it again after a change to the physics or the levels); to edit event
+# ticks by hand, tools/demo_trace.py replays a recording and prints where the
+# ball was at every tick.
+ALL_GEMS = os.path.join(os.path.dirname(HUB_WALK), "all-gems.rec")
+
+
+def test_the_recorded_play_through_takes_all_seven_gems_and_every_exit():
+    with Game() as game:
+        with open(ALL_GEMS) as source:
+            game.write("bin/all-gems.rec", source.read())
+        log = replay_log(game, "all-gems.rec")
+        # Gem names repeat between levels: each is counted with the level it
+        # was taken in, whatever the order inside a level.
+        taken, level = set(), None
+        for line in log:
+            if line.endswith(" ready") and "demo: " in line:
+                level = line.split("demo: ")[1].split()[0]
+            elif "demo: gem taken " in line:
+                taken.add((level, line.split("demo: gem taken ")[1].split(",")[0]))
+        every_gem = {(level, "Gem%d" % i) for level, count in
+                     (("hub.lua", 3), ("garden.lua", 2), ("tower.lua", 2)) for i in range(1, count + 1)}
+        assert taken == every_gem, sorted(every_gem - taken)
+        assert game.log_with("demo: gem taken ")[-1].endswith(", 7 in all")
+        assert_in_order(log, ["demo: hub.lua ready", "demo: leaving hub.lua for garden.lua",
+                              "demo: garden.lua ready", "demo: leaving garden.lua for tower.lua",
+                              "demo: tower.lua ready", "demo: leaving tower.lua for hub.lua",
+                              "demo: progress 7|", "demo: hub.lua ready",
+                              "demo: quitting"] + harness.TEARDOWN)
+        assert len(game.log_with("demo: leaving ")) == 3
+        for bad in ("Scripting error", "ODE Message", "fell off the world"):
+            assert not game.log_with(bad), game.log_with(bad)
 
 
 if __name__ == "__main__":

@@ -156,12 +156,12 @@ function demo.player(x, y, z)
     SetCameraDampening(CAMERA_DAMPENING)
 end
 
--- Back to the start, standing: after ResetBody the engine keeps the avatar in
--- the air until it lands on ground other than the one it stood on, so the
--- ball is placed resting on the start and told it stands there.
+-- Back to the start: the ball is placed resting on the start and lands there.
 function demo.backToStart()
     ResetBody()
-    SetAvatarState(demo.locked and 3 or 0)
+    if demo.locked then
+        SetAvatarState(3)
+    end
     -- Delivered at the next tick, before the avatar's physics step.
     AddActorMessage("_AVATAR", GetSimulationTime(), 1, "", "",
         demo.start[1], demo.start[2], demo.start[3], 0)
@@ -279,33 +279,6 @@ local HELP_TEXT = "W, S: roll forward, back\n"
 
 -- --- every tick -------------------------------------------------------------------
 
--- The camera's follow point, pulled in towards the ball when level geometry
--- stands between them, so the camera never looks from inside a wall or a
--- platform. A ray from the ball's centre to where the follow point belongs
--- finds the first solid surface; the point goes just in front of it, and
--- eases back out once the way is clear.
-local cameraReach = 1.0
-local CAMERA_LENGTH = math.sqrt(CAMERA_BACK * CAMERA_BACK + CAMERA_UP * CAMERA_UP)
-local function keepCameraClear(ax, ay, az)
-    local fx, fy, fz = GetPosition("_FollowCamera1")
-    local dx, dy, dz = fx - ax, fy - ay, fz - az
-    if dx * dx + dy * dy + dz * dz < 1e-6 then
-        return
-    end
-    local want = 1.0
-    local hx, hy, hz, hit = RayTest("Solid", ax, ay, az, dx, dy, dz, CAMERA_LENGTH + 0.6)
-    if hit ~= "" then
-        local distance = math.sqrt((hx - ax) ^ 2 + (hy - ay) ^ 2 + (hz - az) ^ 2)
-        want = math.max(0.2, (distance - 0.6) / CAMERA_LENGTH)
-    end
-    if want < cameraReach then
-        cameraReach = want
-    else
-        cameraReach = math.min(want, cameraReach + 0.03)
-    end
-    SetPosition("_FollowCamera1", -CAMERA_BACK * cameraReach, CAMERA_UP * cameraReach, 0)
-end
-
 -- The ball rolls: it turns about its sideways axis by the distance it moved
 -- forward, divided by its radius. The follow point, behind the ball, gives
 -- the heading.
@@ -333,7 +306,6 @@ function DemoTick()
     end
     local ax, ay, az = GetPosition("_AVATAR")
     if not demo.cameraFree then
-        keepCameraClear(ax, ay, az)
         rollBall(ax, az)
     end
     local ground = GetParent("_AVATAR")
@@ -395,19 +367,11 @@ local MENU_TEXT = "Menu\n"
     .. "Esc  back to the game"
 
 -- Leaves the menu. The ball was frozen while it was open; it goes on in the
--- state it had: standing when it hangs below a ground node, in the air when
--- below LevelRoot. (Setting it in the air while it stands would keep it
--- there, unable to jump, until it reached other ground.)
+-- air and lands on whatever it stands on at the next step.
 function demo.closeMenu()
     DestroyPanel(demo.menu)
     demo.menu = nil
-    if demo.locked then
-        SetAvatarState(3)
-    elseif GetParent("_AVATAR") == "LevelRoot" then
-        SetAvatarState(1)
-    else
-        SetAvatarState(0)
-    end
+    SetAvatarState(demo.locked and 3 or 1)
 end
 
 local function menuChoice(key)

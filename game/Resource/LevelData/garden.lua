@@ -5,8 +5,9 @@
 -- hanging high above it; hedges ring the lawn, and a seesaw rocks back and
 -- forth on its post.
 
--- Only the tower lets the mouse switch to the edit camera.
-Level = { editstateallowed = "0" }
+-- Only the tower lets the mouse switch to the edit camera; the follow camera
+-- stays out of the solid geometry.
+Level = { editstateallowed = "0", cameracollision = "Solid" }
 
 local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("garden.lua", "The Garden")

@@ -7,8 +7,9 @@
 -- the right) carry you to two more gems, and a drone flies its round on a
 -- spline with a humming sound.
 
--- Only the tower lets the mouse switch to the edit camera.
-Level = { editstateallowed = "0" }
+-- Only the tower lets the mouse switch to the edit camera; the follow camera
+-- stays out of the solid geometry.
+Level = { editstateallowed = "0", cameracollision = "Solid" }
 
 local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("hub.lua", "The Hub")

@@ -8,7 +8,7 @@
 -- start leads back to the hub. The mouse switches to the free edit camera
 -- here; Return comes back to the ball.
 
-Level = { editstateallowed = "1" }
+Level = { editstateallowed = "1", cameracollision = "Solid" }
 
 local demo = dofile("../Resource/LevelData/common.lua")
 demo.begin("tower.lua", "The Tower")
@@ -36,7 +36,9 @@ for i = 1, 8 do
         i * 0.4, STAIR_RADIUS * math.sin(math.rad(angle)), -angle)
     demo.paint(name, STEP_COLOURS[i])
 end
-demo.platform("Summit", TOWER_X, 3.5, 0, "Vantor/SlabWhite", 0, true)
+-- The summit turned by 45 degrees: the last step, on a diagonal, then faces
+-- its whole edge instead of a corner, one short jump away.
+demo.platform("Summit", TOWER_X, 3.5, 0, "Vantor/SlabWhite", 45, true)
 demo.gem("Gem1", TOWER_X, 4.25, 0)
 
 -- The lift, well away from the steps: it rides up to the perch behind it.
@@ -60,11 +62,17 @@ end
 
 -- The opening flight: the camera's follow point (placed relative to the
 -- ball, which faces the tower) runs along a spline for five seconds while
--- the ball is held still: from high beyond the tower, over it, round to the
--- left and down behind the ball.
+-- the ball is held still. The camera always looks at the ball, so the tower
+-- is in the picture only while the camera is beyond it or behind the ball,
+-- near the line through both: the flight starts high beyond the tower (the
+-- stair and the crown gem below, the ball past them), swings high round to
+-- the left, and comes down behind the ball with the tower ahead. Lower or
+-- nearer the side, the picture would be the ball on bare grass. The gate 7
+-- behind the ball is passed above its lintel (3.7 high): through it, the
+-- veil would fill the picture.
 local INTRO_MS = 5000
 CreateSpline("Intro")
-for _, p in ipairs({ {26, 9, 12}, {16, 8, 14}, {4, 6, 12}, {-6, 3.5, 6},
+for _, p in ipairs({ {30, 11, 3}, {24, 13, -6}, {2, 13, -14}, {-17, 10, -4}, {-7.5, 5.5, -1},
                     {-demo.camera.back, demo.camera.up, 0} }) do
     AddSplinePoint("Intro", p[1], p[2], p[3])
 end
@@ -107,5 +115,5 @@ demo.keys = {
 
 demo.player(-5, 0, 0)
 -- The flight starts where the camera is at the level's first picture.
-AddActorMessage("_FollowCamera1", 0, 1, "SetLocal", "", 26, 9, 12, 0)
+AddActorMessage("_FollowCamera1", 0, 1, "SetLocal", "", 30, 11, 3, 0)
 demo.finish()

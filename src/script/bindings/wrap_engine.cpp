@@ -52,10 +52,14 @@ int w_ALERT(lua_State* L) {
         if (!lua_isstring(L, 1)) {
             message = std::string("(error object is a ") + luaL_typename(L, 1) + " value)";
         }
+        // The traceback of the failing chunk, while its error is reported.
+        const ScriptVM* vm = ScriptVM::of(L);
+        const std::string traceback = vm ? vm->traceback() : std::string();
         log(kScriptingError);
         log(message);
+        logLines(traceback);
         if (OverlayMgr* panels = overlaysIfAny()) {
-            app().getErrorPanel().show(*panels, message);
+            app().getErrorPanel().show(*panels, message, traceback);
         }
     });
 }

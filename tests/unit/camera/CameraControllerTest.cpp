@@ -1,5 +1,6 @@
 // The follow camera on a headless scene and a hand-driven clock: the damped
-// spring's steps, snapping, and levels without the nodes it follows.
+// spring's steps, snapping, keeping out of level geometry, and levels without
+// the nodes it follows.
 
 #include <OgreCamera.h>
 #include <OgreSceneManager.h>
@@ -9,8 +10,11 @@
 #include <cmath>
 
 #include "camera/CameraController.h"
+#include "collision/CollisionGeom.h"
+#include "collision/CollisionMgr.h"
 #include "support/HeadlessOgre.h"
 #include "support/LogCapture.h"
+#include "support/TestMeshes.h"
 
 namespace vantor {
 namespace {
@@ -32,7 +36,8 @@ protected:
     test::HeadlessOgre ogre;
     test::LogCapture logs;
     platform::ManualClock clock{5000};
-    CameraController camera{*ogre.sceneManager(), clock};
+    CollisionMgr collision;
+    CameraController camera{*ogre.sceneManager(), clock, &collision};
     Ogre::SceneNode* follow = nullptr;
 };
 
@@ -73,6 +78,38 @@ TEST_F(CameraControllerTest, ModeChangesRestartTheStepClockAndOnlyFollowMoves) {
         camera.update();  // no time passed: would be 0/0
         EXPECT_EQ(position(), V(10, 0, 0));
     }
+}
+
+TEST_F(CameraControllerTest, AskedToItStaysInFrontOfTheFirstSurfaceBetweenBallAndCamera) {
+    // The ball ("_AVATAR") at the origin, a wall from x = 4.75 to 5.25.
+    collision.createSpace("Solid", "");
+    test::makeBoxMesh("WallMesh", V(-0.25f, -5, -5), V(0.25f, 5, 5));
+    CollisionGeom* wall = collision.createGeom("Wall", "WallMesh");
+    wall->setNode(
+        ogre.sceneManager()->getRootSceneNode()->createChildSceneNode("Wall", V(5, 0, 0)));
+    wall->update();
+    collision.addGeomToSpace("Solid", wall);
+    follow->setPosition(10, 0, 0);
+    clock.advance(200);
+    camera.update();
+    EXPECT_EQ(position(), V(10, 0, 0));  // not asked: behind the wall
+
+    camera.setCollisionSpace("Solid");
+    clock.advance(200);
+    camera.update();
+    EXPECT_TRUE(position().positionEquals(V(4.75f - 0.6f, 0, 0), 1e-3f));
+    for (int i = 0; i < 3; ++i) {  // the spring pulls outward; it does not get through
+        clock.advance(20);
+        camera.update();
+    }
+    EXPECT_TRUE(position().positionEquals(V(4.75f - 0.6f, 0, 0), 1e-3f));
+    EXPECT_LE(camera.getVelocity().x, 0.0f);
+
+    wall->node()->setPosition(0.5f, 0, 0);  // closer than the clearance
+    wall->update();
+    clock.advance(20);
+    camera.update();
+    EXPECT_TRUE(position().positionEquals(V(0.6f, 0, 0), 1e-3f));
 }
 
 TEST_F(CameraControllerTest, DestroyedOrMissingLevelNodesLeaveTheCameraFree) {

@@ -192,28 +192,44 @@ TEST_F(OverlayMgrTest, TextsThatAreNotUtf8ReachTheScreenAsLatin1) {
     EXPECT_EQ(decodeDisplayText("\xf0\x9f\x98\x80"), U"\U0001F600");
 }
 
-TEST_F(OverlayMgrTest, ErrorPanelKeepsExactlyOneStanding) {
+TEST_F(OverlayMgrTest, ErrorPanelListsTheNewestDistinctErrorsInOnePanel) {
     ErrorPanel errors;
+    auto caption = [&] { return element(errors.getPanelName() + "_TA")->getCaption().asUTF8(); };
     const std::string scriptPanel = overlays->createPanel("kept", 300, 300);
-    errors.show(*overlays, "first");
+    errors.show(*overlays, "a", "  at x.lua:1");
     const std::string first = errors.getPanelName();
-    errors.show(*overlays, "second");
-    const std::string second = errors.getPanelName();
-
-    EXPECT_NE(first, second);
+    for (const char* message : {"b", "c", "d", "e", "a", "a", "f"}) {
+        errors.show(*overlays, message);
+    }
+    // One panel, newest first, a repeat counted and moved up, "b" dropped.
     EXPECT_FALSE(ogreOverlays().hasOverlayElement(first));
     EXPECT_EQ(2u, overlays->getPanelCount());
     EXPECT_TRUE(attached(scriptPanel));
-    EXPECT_EQ("Scripting error\nsecond", element(second + "_TA")->getCaption().asUTF8());
-    EXPECT_FLOAT_EQ(20.0f / 800.0f, element(second)->getLeft());
-    EXPECT_FLOAT_EQ(10.0f / 600.0f, element(second)->getTop());
-    EXPECT_EQ(58, frameHeight(second));
+    EXPECT_EQ("Scripting error\nf\na  x3\ne\nd\nc", caption());
+    EXPECT_FLOAT_EQ(20.0f / 800.0f, element(errors.getPanelName())->getLeft());
+    EXPECT_FLOAT_EQ(10.0f / 600.0f, element(errors.getPanelName())->getTop());
 
-    // After a level load the old panel is gone; the next error still shows.
-    overlays->clear();
-    errors.show(*overlays, "third");
+    // Wrapped to the screen: 740 virtual pixels hold 61 letters of 12; the
+    // traceback follows its message.
+    errors.show(*overlays, std::string(70, 'w') + " tail", "  at level.lua:3");
+    const std::string wrapped = "Scripting error\n" + std::string(61, 'w') + "\n" +
+                                std::string(9, 'w') + " tail\n  at level.lua:3\nf";
+    EXPECT_EQ(caption().substr(0, wrapped.size()), wrapped);
+
+    // F2 hides the list and shows it again with what came meanwhile.
+    errors.toggle(*overlays);
     EXPECT_EQ(1u, overlays->getPanelCount());
-    EXPECT_TRUE(attached(errors.getPanelName()));
+    errors.show(*overlays, "g");
+    EXPECT_EQ(1u, overlays->getPanelCount());
+    errors.toggle(*overlays);
+    EXPECT_EQ("Scripting error\ng\n", caption().substr(0, 18));
+
+    // A new level starts an empty list.
+    overlays->clear();
+    errors.forget();
+    errors.show(*overlays, "h");
+    EXPECT_EQ(1u, overlays->getPanelCount());
+    EXPECT_EQ("Scripting error\nh", caption());
 }
 
 TEST(OverlayMgrWithoutResources, PanelsStillWorkWithoutFontAndMaterials) {

@@ -6,6 +6,7 @@
 #include <lua.h>
 #include <lualib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "app/GameApp.h"
+#include "script/Console.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
 #include "script/ScriptWatchdog.h"
@@ -21,6 +23,7 @@
 #include "script/bindings/FunctionTable.h"
 #include "script/bindings/ScriptFunction.h"
 #include "support/TestGame.h"
+#include "world/DesignerTools.h"
 
 namespace vantor {
 namespace {
@@ -50,6 +53,64 @@ TEST_F(ScriptVMTest, ErrorsOfEveryKindReachTheAlertFunction) {
     EXPECT_NE(afterAlert[1].find("'=' expected"), std::string::npos);
     EXPECT_NE(afterAlert[2].find("table"), std::string::npos);
     EXPECT_NE(afterAlert[3].find("missing.lua"), std::string::npos);
+}
+
+TEST_F(ScriptVMTest, RuntimeErrorsLogATracebackAndPrintGoesToTheLog) {
+    game_.run("function Inner()\n  error('deep')\nend\nfunction Outer()\n  Inner()\nend");
+    game_.app().getScriptVM("lua")->executeString("Outer()");
+    const auto lines = game_.logLines();
+    auto deep = std::find(lines.begin(), lines.end(), "0 [string \"function Inner()...\"]:2: deep");
+    ASSERT_NE(deep, lines.end());
+    ASSERT_LT(deep + 3, lines.end());
+    EXPECT_EQ(deep[1], "0   at [string \"function Inner()...\"]:2 in function 'Inner'");
+    EXPECT_EQ(deep[2], "0   at [string \"function Inner()...\"]:5 in function 'Outer'");
+    EXPECT_EQ(deep[3], "0   at [string \"Outer()\"]:1 in the main chunk");
+    // A load error has no frames; the next reported error has only its own.
+    game_.run("this is not Lua");
+    game_.run("error('flat')");
+    EXPECT_EQ(game_.logLinesWith("  at ").size(), 4u);
+
+    game_.run("print('a', 1, nil)");
+    EXPECT_EQ(game_.logLinesWith("a\t1\tnil").size(), 1u);
+}
+
+TEST_F(ScriptVMTest, ConsoleRunsLinesShowsResultsAndKeepsBoundedHistory) {
+    Console& console = game_.app().getDesignerTools()->console();
+    auto enter = [&](const std::string& line) {
+        console.type(line);
+        console.submit();
+    };
+    enter("x = 40");
+    enter("x + 2, 'two'");
+    enter("error('no')");
+    enter("print('from', 'print')");
+    EXPECT_EQ(game_.eval("x"), "40");
+    EXPECT_EQ(console.text(),
+              "> x = 40\n> x + 2, 'two'\n42    two\n> error('no')\nconsole:1: no\n"
+              "> print('from', 'print')\nfrom    print\n> _");
+    EXPECT_EQ(game_.logLinesWith("Console= 42\ttwo").size(), 1u);
+    EXPECT_EQ(game_.logLinesWith("Error: console: console:1: no").size(), 1u);
+
+    console.older();
+    console.older();
+    EXPECT_EQ(console.line(), "error('no')");
+    console.newer();
+    console.newer();
+    EXPECT_EQ(console.line(), "");
+    console.type("ab\xc3\xa9");
+    console.erase();
+    EXPECT_EQ(console.line(), "ab");
+    console.erase();
+    console.erase();
+    for (int i = 0; i < 130; ++i) {
+        enter("n = " + std::to_string(i));
+    }
+    EXPECT_EQ(console.history().size(), Console::kHistoryLength);
+    EXPECT_EQ(console.history().front(), "n = 30");
+    // The scroll-back keeps the last 20 lines under the prompt.
+    const std::string shown = console.text();
+    EXPECT_EQ(shown.substr(0, 8), "> n = 11");
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 20);
 }
 
 TEST_F(ScriptVMTest, EveryStateGetsLibrariesPathAndTheFunctionTable) {

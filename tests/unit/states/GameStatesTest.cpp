@@ -17,6 +17,7 @@
 #include "states/StateScript.h"
 #include "support/TestGame.h"
 #include "world/Avatar.h"
+#include "world/DesignerTools.h"
 #include "world/Simulation.h"
 
 namespace vantor {
@@ -117,6 +118,13 @@ TEST_F(GameStatesTest, HeldKeysTurnTheAvatarAndMakeItsMoveRequestEveryStep) {
     held.clear();
     app->updateState();
     EXPECT_EQ(avatar->getMoveRequest(), V::ZERO);
+
+    // Typing "w" into the console does not walk.
+    app->getDesignerTools()->console().setOpen(true);
+    held = {OIS::KC_W};
+    app->updateState();
+    EXPECT_EQ(avatar->getMoveRequest(), V::ZERO);
+    app->getDesignerTools()->console().setOpen(false);
 }
 
 // The camera object's own tracking and motion, deprecated in OGRE 1.12.

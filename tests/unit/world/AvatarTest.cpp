@@ -176,8 +176,22 @@ TEST_F(AvatarTest, JumpStartsOneStepLaterAndEndsWithTheLanding) {
     EXPECT_EQ(count("StartJump"), 1);
 }
 
+TEST_F(AvatarTest, SetToAirOrResetOnTheSameGroundItLandsAgainAndCanJump) {
+    standOnGround();
+    avatar->setState(Air);  // as SetAvatarState(1) does, resting on the ground
+    step();
+    EXPECT_EQ(avatar->getState(), Ground);
+    step();
+    EXPECT_EQ(events(), "EndJump;");
+    avatar->reset();  // ResetBody puts it back onto the same ground
+    ASSERT_TRUE(land(150));
+    avatar->setMove(V(0, 0.4f, 0));
+    step(2);
+    EXPECT_EQ(count("StartJump"), 1);
+}
+
 TEST_F(AvatarTest, WalkingIntoAWallBringsTheWalkSpeedDownToTheSpeedReached) {
-    addBox("Wall", V(1, 0, -5), V(2, 3, 5));
+    addBox("Wall", V(1, 0, -5), V(1.5f, 3, 5));
     standOnGround();
     float lastWalk = 0.0f;
     for (int i = 0; i < 150; ++i) {
@@ -191,6 +205,12 @@ TEST_F(AvatarTest, WalkingIntoAWallBringsTheWalkSpeedDownToTheSpeedReached) {
     }
     EXPECT_LT(avatarPosition().x, 1.0f - 0.25f + 0.1f);
     EXPECT_LT(lastWalk, 0.5f);
+    // Held for 20 s the ball neither creeps into the wall nor through it.
+    for (int i = 0; i < 150 * 20; ++i) {
+        avatar->setMove(V(5, 0, 0));
+        step();
+    }
+    EXPECT_LT(avatarPosition().x, 1.0f - 0.25f + 0.02f);
 }
 
 TEST_F(AvatarTest, BumpsAreReportedAtMostEveryHalfSecond) {
@@ -335,6 +355,24 @@ TEST(AvatarPlatform, RidesAMovingPlatform) {
     EXPECT_EQ(world.avatar->getState(), Ground);
 }
 
+TEST(AvatarPlatform, ATurningPlatformCarriesItAndTurnsItsHeading) {
+    AvatarWorld world;
+    Actor* carousel = world.addBox("Carousel", V(-4, -0.5f, -4), V(4, 0, 4));
+    world.addAvatar(V(2, 1, 0));  // at radius 2
+    world.tick();
+    ASSERT_TRUE(world.land());
+    world.step(30);
+    const V start = world.avatarPosition();
+    carousel->setSpin(V::UNIT_Y, 30.0f, "");
+    for (int i = 0; i < 50; ++i) {  // 1 s
+        world.tick();
+    }
+    EXPECT_NEAR(world.avatar->getYaw(), 30.0f, 1.0f);
+    const V expected = Ogre::Quaternion(Ogre::Degree(30), V::UNIT_Y) * start;
+    EXPECT_TRUE(world.avatarPosition().positionEquals(expected, 0.05f)) << world.avatarPosition();
+    EXPECT_EQ(world.ground(), "Carousel");
+}
+
 TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
     AvatarWorld world;
     world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
@@ -366,6 +404,26 @@ TEST(AvatarPushed, AWallSlidingThroughTheAvatarPushesIt) {
     wall->setPosition("MoveWorld", V(0.55f, 0, 0));
     world.tick();
     EXPECT_LT(world.avatarPosition().x - x, 0.1f);
+}
+
+TEST(AvatarPushed, APlatformComingDownOntoItLeavesItOnTop) {
+    AvatarWorld world;
+    world.addBox("Ground", V(-50, -1, -50), V(50, 0, 50));
+    world.addAvatar(V(0.5f, 1, 0.3f));
+    ASSERT_TRUE(world.land());
+    // 5 by 5, 0.4 thick, coming down at 1.6 units a second to rest on the ground.
+    Actor* lift =
+        world.addBox("Lift", V(-2.5f, -0.4f, -2.5f), V(2.5f, 0, 2.5f), V(0, 2, 0), V(0, -1.6f, 0));
+    for (int i = 0; i < 100; ++i) {
+        world.tick();
+        if (worldTransform(lift->getNode()).position.y <= 0.41f) {
+            lift->setVelocity(V::ZERO, "");
+        }
+    }
+    const float top = worldTransform(lift->getNode()).position.y;
+    ASSERT_NEAR(top, 0.4f, 0.05f);
+    EXPECT_GT(world.avatarPosition().y, top + 0.2f) << world.avatarPosition();
+    EXPECT_EQ(world.ground(), "Lift");
 }
 
 TEST(AvatarPushed, RidersOfAShuttleAreCarriedNotPushed) {

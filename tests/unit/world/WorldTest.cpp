@@ -3,6 +3,7 @@
 // actor's operations on a headless scene.
 
 #include <Ogre.h>
+#include <OgreManualObject.h>
 #include <OgreMaterialManager.h>
 #include <OgreMeshManager.h>
 #include <OgreSceneNode.h>
@@ -17,6 +18,7 @@
 #include "support/TestMeshes.h"
 #include "support/TestWorld.h"
 #include "world/Actor.h"
+#include "world/CollisionWireframe.h"
 
 namespace vantor {
 namespace {
@@ -294,6 +296,26 @@ TEST_F(SimulationTest, GeometryBelowAMovingParentIsWhereTheParentIsNow) {
     lift->setPosition("", Vector3(0, 20, 0));  // a script moves it between ticks
     world.advance(20);
     EXPECT_NEAR(topOfFlag(), 21.0f, 1e-4f);
+}
+
+TEST_F(SimulationTest, CollisionWireframeDrawsEverySpacesMeshesWhereTheyAreNow) {
+    test::makeBoxMesh("box.mesh", Vector3(-1, -1, -1), Vector3(1, 1, 1));
+    world.collision.createSpace("Walls", "");
+    world.collision.createSpace("Trigger", "");
+    Actor* wall = world.addActor("wall", Vector3(10, 0, 0));
+    wall->setCollisionGeometry("box.mesh", "Walls");
+    world.addActor("trigger")->setCollisionGeometry("box.mesh", "Trigger");
+    world.advance(20);
+    CollisionWireframe wireframe(world.scene(), world.collision);
+    wireframe.update();
+    EXPECT_EQ(wireframe.getTriangleCount(), 24);
+    const Ogre::ManualObject* lines = world.scene().getManualObject("_CollisionWireframe");
+    EXPECT_EQ(lines->getBoundingBox().getMaximum(), Vector3(11, 1, 1));
+
+    sim.addActorMessage(message("wall", 40, ActorMessageType::Position, "", {20, 0, 0}));
+    world.advance(20);
+    wireframe.update();
+    EXPECT_EQ(lines->getBoundingBox().getMaximum(), Vector3(21, 1, 1));
 }
 
 TEST_F(SimulationTest, ClearEmptiesTheLevelInItsOrderOfLines) {
