@@ -11,6 +11,7 @@
 #include "collision/CollisionMgr.h"
 #include "collision/CollisionResult.h"
 #include "core/Log.h"
+#include "core/NodeTransform.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
@@ -105,18 +106,22 @@ void Simulation::tick() {
 
 void Simulation::processMessages() {
     deliverMessages();
-    // Actor updates run no script, so the registry cannot change under the loops.
+    // Actor updates run no script, so the registry cannot change under the
+    // loops. Most actors move under a parent that stays put while they move
+    // (the level root, a lift): its world frame is composed once per pass.
+    ParentFrames frames;
     for (auto& [name, actor] : actors_) {
         try {
-            actor->update();
+            actor->update(frames);
         } catch (const std::exception& e) {
             log("Error: Actor::update(" + name + "): " + e.what());
         }
     }
     // Geometry once every actor has moved: an actor's geometry follows its
     // ancestors, which may come after it in the name order.
+    ParentFrames placed;  // nothing moves while the geometry is placed
     for (auto& [name, actor] : actors_) {
-        actor->updateCollisionGeometry();
+        actor->updateCollisionGeometry(placed);
     }
 }
 
