@@ -126,63 +126,60 @@ void Simulation::processMessages() {
 }
 
 void Simulation::deliverMessages() {
-    // Fast pass for the common case of many queued messages and a few due
-    // ones: the queue is compacted in place, keeping its order, instead of
-    // erasing each delivered message from the middle (which moved the whole
-    // tail once per delivery). Only messages other than Script are handled
-    // here: they never run Lua, so nothing can change the queue meanwhile.
-    // The first due Script message hands over to the general loop below.
-    const auto isDue = [this](const ActorMessage& m) { return m.time <= time_; };
-    auto read = std::find_if(messages_.begin(), messages_.end(), isDue);
-    auto write = read;
-    for (; read != messages_.end(); ++read) {
-        if (!isDue(*read)) {
-            if (write != read) {
-                *write = std::move(*read);
-            }
-            ++write;
-            continue;
-        }
-        if (read->type == static_cast<int32_t>(ActorMessageType::Script)) {
-            break;
-        }
-        const ActorMessage message = std::move(*read);
-        if (Actor* actor = findActor(message.actorName)) {
-            actor->handleMessage(message);
-        } else {
-            log(kInvalidActor + message.actorName + ")");
-        }
-    }
-    if (write != read) {
-        messages_.erase(std::move(read, messages_.end(), write), messages_.end());
-    }
-
+    // A tick reads only the times of the queue, and a delivered message
+    // leaves a gap instead of moving the rest of the queue up; the gaps go
+    // once they are half of it, so a message is moved about once in its life.
     int scriptsDelivered = 0;
-    size_t i = 0;
-    while (i < messages_.size()) {
-        if (messages_[i].time > time_) {
-            ++i;
+    for (size_t i = 0; i < dueAt_.size(); ++i) {
+        if (dueAt_[i] > time_) {
             continue;
         }
-        Actor* actor = findActor(messages_[i].actorName);
-        if (!actor) {
-            log(kInvalidActor + messages_[i].actorName + ")");
-            messages_.erase(messages_.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
+        dueAt_[i] = kDelivered;
+        ++delivered_;
         // Delivered from a copy: a Script message may change the queue.
-        const ActorMessage message = messages_[i];
-        messages_.erase(messages_.begin() + static_cast<std::ptrdiff_t>(i));
+        const ActorMessage message = std::move(messages_[i]);
+        Actor* actor = findActor(message.actorName);
+        if (!actor) {
+            log(kInvalidActor + message.actorName + ")");
+            continue;
+        }
         actor->handleMessage(message);
         if (message.type == static_cast<int32_t>(ActorMessageType::Script)) {
             // The script may have added, removed or delivered anything: start over.
-            i = 0;
+            i = static_cast<size_t>(-1);
             if (++scriptsDelivered >= kMaxScriptMessagesPerTick) {
                 log(kTooManyScripts);
-                return;
+                break;
             }
         }
     }
+    if (delivered_ > 64 && 2 * delivered_ > dueAt_.size()) {
+        size_t write = 0;
+        for (size_t read = 0; read < dueAt_.size(); ++read) {
+            if (dueAt_[read] == kDelivered) {
+                continue;
+            }
+            if (write != read) {
+                messages_[write] = std::move(messages_[read]);
+                dueAt_[write] = dueAt_[read];
+            }
+            ++write;
+        }
+        messages_.resize(write);
+        dueAt_.resize(write);
+        delivered_ = 0;
+    }
+}
+
+std::vector<ActorMessage> Simulation::getMessages() const {
+    std::vector<ActorMessage> queued;
+    queued.reserve(messageCount());
+    for (size_t i = 0; i < dueAt_.size(); ++i) {
+        if (dueAt_[i] != kDelivered) {
+            queued.push_back(messages_[i]);
+        }
+    }
+    return queued;
 }
 
 void Simulation::clear() {
@@ -201,6 +198,8 @@ void Simulation::clear() {
 
     log(kDeleteMessages);
     messages_.clear();
+    dueAt_.clear();
+    delivered_ = 0;
 
     log(kDeleteSplines);
     splines_.clear();
@@ -243,6 +242,7 @@ void Simulation::removeActor(const std::string& name) {
 
 void Simulation::addActorMessage(const ActorMessage& message) {
     messages_.push_back(message);
+    dueAt_.push_back(message.time);
 }
 
 Ogre::SimpleSpline* Simulation::createSpline(const std::string& name) {

@@ -101,7 +101,9 @@ public:
 
     // Read access for the script functions and tests.
     const std::map<std::string, std::unique_ptr<Actor>>& getActors() const { return actors_; }
-    const std::vector<ActorMessage>& getMessages() const { return messages_; }
+    // The queued messages in insertion order (a copy: for tests and tools).
+    std::vector<ActorMessage> getMessages() const;
+    size_t messageCount() const { return messages_.size() - delivered_; }
     const std::vector<CollisionCallback>& getCollisionCallbacks() const {
         return collisionCallbacks_;
     }
@@ -125,8 +127,13 @@ private:
     std::unique_ptr<Avatar> avatar_;  // made first
     std::map<std::string, std::unique_ptr<Actor>> actors_;  // ordered by name
     std::vector<ActorMessage> messages_;                    // insertion order
-    std::vector<CollisionCallback> collisionCallbacks_;     // registration order
-    std::unique_ptr<OverlayMgr> overlayMgr_;                // made after the avatar
+    // Each message's time, or kDelivered for a message delivered since the
+    // queue was last compacted (its slot in messages_ is left moved-from).
+    static constexpr uint64_t kDelivered = uint64_t(1) << 32;
+    std::vector<uint64_t> dueAt_;
+    size_t delivered_ = 0;
+    std::vector<CollisionCallback> collisionCallbacks_;  // registration order
+    std::unique_ptr<OverlayMgr> overlayMgr_;             // made after the avatar
     std::map<std::string, std::unique_ptr<Ogre::SimpleSpline>> splines_;
 
     WorldLinks links_;
