@@ -380,6 +380,9 @@ void CollisionMgr::afterWalk(std::function<void()> change) {
 }
 
 void CollisionMgr::endWalk() {
+    if (afterWalk_.empty() && retired_.empty()) {
+        return;  // most walks (every ray) change nothing
+    }
     // No walk runs now, so a change that asks for another runs it at once.
     std::vector<std::function<void()>> changes;
     changes.swap(afterWalk_);
