@@ -109,18 +109,25 @@ void Simulation::processMessages() {
     // Actor updates run no script, so the registry cannot change under the
     // loops. Most actors move under a parent that stays put while they move
     // (the level root, a lift): its world frame is composed once per pass.
+    if (actorsChanged_) {
+        inNameOrder_.clear();
+        for (const auto& entry : actors_) {
+            inNameOrder_.push_back(entry.second.get());
+        }
+        actorsChanged_ = false;
+    }
     ParentFrames frames;
-    for (auto& [name, actor] : actors_) {
+    for (Actor* actor : inNameOrder_) {
         try {
             actor->update(frames);
         } catch (const std::exception& e) {
-            log("Error: Actor::update(" + name + "): " + e.what());
+            log("Error: Actor::update(" + actor->getName() + "): " + e.what());
         }
     }
     // Geometry once every actor has moved: an actor's geometry follows its
     // ancestors, which may come after it in the name order.
     ParentFrames placed;  // nothing moves while the geometry is placed
-    for (auto& [name, actor] : actors_) {
+    for (Actor* actor : inNameOrder_) {
         actor->updateCollisionGeometry(placed);
     }
 }
@@ -189,6 +196,7 @@ void Simulation::clear() {
     log(kDeleteActors);
     // Ascending name order; each actor leaves the registry before it is
     // destroyed so nothing can find it half torn down.
+    actorsChanged_ = true;
     while (!actors_.empty()) {
         auto first = actors_.begin();
         std::unique_ptr<Actor> actor = std::move(first->second);
@@ -223,6 +231,7 @@ Actor* Simulation::addActor(const std::string& name) {
     }
     auto& slot = actors_[name];
     slot = std::make_unique<Actor>(name, links_);
+    actorsChanged_ = true;
     return slot.get();
 }
 
@@ -238,6 +247,7 @@ void Simulation::removeActor(const std::string& name) {
     }
     std::unique_ptr<Actor> actor = std::move(it->second);
     actors_.erase(it);
+    actorsChanged_ = true;
 }
 
 void Simulation::addActorMessage(const ActorMessage& message) {
@@ -287,17 +297,20 @@ void Simulation::registerCollisionCallback(const std::string& name1, const std::
 void Simulation::checkCollisionCallbacks() {
     // Callbacks registered by a callback's script are first tested next tick.
     const size_t count = collisionCallbacks_.size();
+    CollisionMgr& mgr = links_.collision;
     for (size_t i = 0; i < count && i < collisionCallbacks_.size(); ++i) {
-        const CollisionCallback callback = collisionCallbacks_[i];
-        const std::vector<std::string> names = touchingNames(callback);
-        if (names.empty()) {
+        // Read in place: the callback's script, which may change the list,
+        // runs only once the statement is made.
+        const CollisionCallback& callback = collisionCallbacks_[i];
+        if (mgr.collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
             continue;
         }
+        const CollisionResult& result = mgr.getQueryResult();
         ScriptCall call(callback.function);
         if (callback.wantList) {
-            call.list(names);
+            call.list(result.hitNames);
         } else {
-            call.text(names.front());
+            call.text(result.hitName);
         }
         links_.lua.executeString(call.str());
     }
@@ -335,15 +348,6 @@ void Simulation::updateCamera() {
     if (links_.camera) {
         links_.camera->update();
     }
-}
-
-std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
-    CollisionMgr& mgr = links_.collision;
-    if (mgr.collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
-        return {};
-    }
-    const CollisionResult& result = mgr.getQueryResult();
-    return callback.wantList ? result.hitNames : std::vector<std::string>{result.hitName};
 }
 
 }  // namespace vantor
