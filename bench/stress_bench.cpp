@@ -59,158 +59,186 @@ ActorMessage message(const std::string& actor, ActorMessageType type, uint32_t t
     return m;
 }
 
-// The engine's side: returns per-tick microseconds; adds the length of the
-// avatar's path (it walks and turns, so it goes round in circles) to `path`.
 // An actor that rests: with resting crates, every other crate with a callback
 // (every 20th actor) neither moves nor turns.
 bool rests(int i, bool restingCrates) {
     return restingCrates && i % 20 == 0;
 }
 
-std::vector<double> engineTicks(test::TestGame& game, int actors, int ticks, bool restingCrates,
-                                double& path) {
-    GameApp& app = game.app();
-    Simulation* sim = app.getSimulation();
-    std::mt19937 random(11);
-    std::uniform_real_distribution<float> across(5.0f, kHillsGrid - 5.0f);
-    std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
-    const uint32_t start = sim->getTime();
-    for (int i = 0; i < actors; ++i) {
-        const std::string name = "mover" + std::to_string(i);
-        sim->addActor(name);
-        ActorMessage m = message(name, ActorMessageType::Attach);
-        m.word1 = "LevelRoot";
-        sim->addActorMessage(m);
-        m = message(name, ActorMessageType::Position);
-        m.vector = Ogre::Vector3(across(random), 0.2f, across(random));
-        sim->addActorMessage(m);
-        m = message(name, ActorMessageType::Velocity);
-        m.vector = Ogre::Vector3(0.5f, 0, 0.25f);
-        if (!rests(i, restingCrates)) {
+// The engine's side, set up once; run() adds per-tick microseconds and the
+// length of the avatar's path (it walks and turns, so it goes round in
+// circles) to path.
+class EngineTicks {
+public:
+    EngineTicks(test::TestGame& game, int actors, bool restingCrates) : game_(game) {
+        GameApp& app = game.app();
+        Simulation* sim = app.getSimulation();
+        std::mt19937 random(11);
+        std::uniform_real_distribution<float> across(5.0f, kHillsGrid - 5.0f);
+        std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
+        const uint32_t start = sim->getTime();
+        for (int i = 0; i < actors; ++i) {
+            const std::string name = "mover" + std::to_string(i);
+            sim->addActor(name);
+            ActorMessage m = message(name, ActorMessageType::Attach);
+            m.word1 = "LevelRoot";
             sim->addActorMessage(m);
-        }
-        m = message(name, ActorMessageType::Spin);
-        m.vector = Ogre::Vector3::UNIT_Y;
-        m.number = 45;
-        if (!rests(i, restingCrates)) {
+            m = message(name, ActorMessageType::Position);
+            m.vector = Ogre::Vector3(across(random), 0.2f, across(random));
             sim->addActorMessage(m);
-        }
-        if (i % 10 == 0) {
-            m = message(name, ActorMessageType::CollisionGeometry);
-            m.word1 = "crate";
-            m.word2 = "Movers";
-            sim->addActorMessage(m);
-            sim->registerCollisionCallback(name, "Solid", "Touched", false);
-        }
-        for (int k = 0; k < 5; ++k) {
-            m = message(name, ActorMessageType::Velocity, start + later(random));
-            m.vector = Ogre::Vector3(0.5f, 0, k % 2 ? 0.25f : -0.25f);
+            m = message(name, ActorMessageType::Velocity);
+            m.vector = Ogre::Vector3(0.5f, 0, 0.25f);
             if (!rests(i, restingCrates)) {
                 sim->addActorMessage(m);
             }
+            m = message(name, ActorMessageType::Spin);
+            m.vector = Ogre::Vector3::UNIT_Y;
+            m.number = 45;
+            if (!rests(i, restingCrates)) {
+                sim->addActorMessage(m);
+            }
+            if (i % 10 == 0) {
+                m = message(name, ActorMessageType::CollisionGeometry);
+                m.word1 = "crate";
+                m.word2 = "Movers";
+                sim->addActorMessage(m);
+                sim->registerCollisionCallback(name, "Solid", "Touched", false);
+            }
+            for (int k = 0; k < 5; ++k) {
+                m = message(name, ActorMessageType::Velocity, start + later(random));
+                m.vector = Ogre::Vector3(0.5f, 0, k % 2 ? 0.25f : -0.25f);
+                if (!rests(i, restingCrates)) {
+                    sim->addActorMessage(m);
+                }
+            }
+        }
+        sim->processMessages();
+        // The play state would set the avatar's move from the keyboard (none in
+        // a headless application) before every tick; without it the bench steers.
+        while (app.getCurrentState()) {
+            app.popState();
+        }
+        avatar_ = app.getSceneManager()->getSceneNode("_AVATAR");
+    }
+
+    void run(int ticks, std::vector<double>& us, double& path) {
+        GameApp& app = game_.app();
+        Simulation* sim = app.getSimulation();
+        for (int t = 0; t < ticks; ++t) {
+            const Ogre::Vector3 from = worldTransform(avatar_).position;
+            sim->setAvatarMove(Ogre::Vector3(5, 0, 0));
+            sim->turnAvatar(1.0f);
+            game_.clock().advance(sim->getTime() + kTickMs - app.getTime());
+            const auto begin = Clock::now();
+            sim->step();
+            us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+            path += from.distance(worldTransform(avatar_).position);
         }
     }
-    sim->processMessages();
 
-    // The play state would set the avatar's move from the keyboard (none in a
-    // headless application) before every tick; without it the bench steers.
-    while (app.getCurrentState()) {
-        app.popState();
-    }
-    std::vector<double> us;
-    Ogre::SceneNode* avatar = app.getSceneManager()->getSceneNode("_AVATAR");
-    for (int t = 0; t < ticks; ++t) {
-        const Ogre::Vector3 from = worldTransform(avatar).position;
-        sim->setAvatarMove(Ogre::Vector3(5, 0, 0));
-        sim->turnAvatar(1.0f);
-        game.clock().advance(sim->getTime() + kTickMs - app.getTime());
-        const auto begin = Clock::now();
-        sim->step();
-        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
-        path += from.distance(worldTransform(avatar).position);
-    }
-    return us;
-}
+private:
+    test::TestGame& game_;
+    Ogre::SceneNode* avatar_ = nullptr;
+};
 
 // The floor: the same transforms and collide calls without the engine.
-std::vector<double> floorTicks(Ogre::SceneManager* scene, dGeomID ground,
-                               const CollisionMesh& crate, int actors, int ticks,
-                               bool restingCrates) {
-    std::mt19937 random(11);
-    std::uniform_real_distribution<float> across(5.0f, kHillsGrid - 5.0f);
-    std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
-    Ogre::SceneNode* root = scene->getRootSceneNode()->createChildSceneNode("FloorRoot");
-    std::vector<Ogre::SceneNode*> nodes;
-    std::vector<Ogre::Vector3> velocities(actors, Ogre::Vector3(0.5f, 0, 0.25f));
-    std::vector<std::unique_ptr<CollisionGeom>> geoms;
+class FloorTicks {
+public:
+    FloorTicks(Ogre::SceneManager* scene, dGeomID ground, const CollisionMesh& crate, int actors,
+               bool restingCrates)
+        : scene_(scene), ground_(ground), actors_(actors), restingCrates_(restingCrates) {
+        std::mt19937 random(11);
+        std::uniform_real_distribution<float> across(5.0f, kHillsGrid - 5.0f);
+        std::uniform_int_distribution<uint32_t> later(kTickMs, 10000);
+        root_ = scene->getRootSceneNode()->createChildSceneNode("FloorRoot");
+        velocities_.assign(actors, Ogre::Vector3(0.5f, 0, 0.25f));
+        for (int i = 0; i < actors; ++i) {
+            Ogre::SceneNode* node = root_->createChildSceneNode();
+            node->setPosition(across(random), 0.2f, across(random));
+            nodes_.push_back(node);
+            if (i % 10 == 0) {
+                geoms_.push_back(std::make_unique<CollisionGeom>(crate));
+                geoms_.back()->setNode(node);
+            }
+            for (int k = 0; k < 5; ++k) {
+                due_.push_back({later(random), i, Ogre::Vector3(0.5f, 0, k % 2 ? 0.25f : -0.25f)});
+            }
+        }
+        std::stable_sort(due_.begin(), due_.end(),
+                         [](const Due& a, const Due& b) { return a.time < b.time; });
+        world_ = dWorldCreate();
+        dWorldSetGravity(world_, 0, -9.81, 0);
+        body_ = dBodyCreate(world_);
+        dBodySetPosition(body_, 50, 1, 50);
+        sphere_ = dCreateSphere(nullptr, 0.5);
+        dGeomSetBody(sphere_, body_);
+        avatarNode_ = root_->createChildSceneNode();
+        contacts_.resize(CollisionResult::kMaxContacts);
+    }
+
+    ~FloorTicks() {
+        geoms_.clear();
+        dGeomDestroy(sphere_);
+        dWorldDestroy(world_);
+        root_->removeAndDestroyAllChildren();
+        scene_->destroySceneNode(root_);
+    }
+
+    void run(int ticks, std::vector<double>& us) {
+        const Ogre::Radian spin(Ogre::Degree(45.0f * kTickMs / 1000.0f));
+        for (int t = 0; t < ticks; ++t) {
+            const auto begin = Clock::now();
+            now_ += kTickMs;
+            for (; next_ < due_.size() && due_[next_].time <= now_; ++next_) {
+                velocities_[due_[next_].actor] = due_[next_].velocity;
+            }
+            for (int i = 0; i < actors_; ++i) {
+                if (rests(i, restingCrates_)) {
+                    continue;
+                }
+                nodes_[i]->translate(velocities_[i] * (kTickMs / 1000.0f), Ogre::Node::TS_PARENT);
+                nodes_[i]->rotate(Ogre::Vector3::UNIT_Y, spin, Ogre::Node::TS_LOCAL);
+            }
+            for (int s = 0; s < Avatar::kStepsPerTick; ++s) {
+                dBodySetLinearVel(body_, 5, dBodyGetLinearVel(body_)[1], 0);
+                dCollide(sphere_, ground_, CollisionResult::kMaxContacts, contacts_.data(),
+                         sizeof(dContactGeom));
+                dWorldStep(world_, Avatar::kStepSeconds);
+                const dReal* p = dBodyGetPosition(body_);
+                avatarNode_->setPosition(float(p[0]), float(p[1]), float(p[2]));
+            }
+            for (auto& geom : geoms_) {
+                geom->update();
+                dCollide(geom->geom(), ground_, kTouchFlags, contacts_.data(),
+                         sizeof(dContactGeom));
+            }
+            us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+        }
+    }
+
+private:
     struct Due {
         uint32_t time;
         int actor;
         Ogre::Vector3 velocity;
     };
-    std::vector<Due> due;
-    for (int i = 0; i < actors; ++i) {
-        Ogre::SceneNode* node = root->createChildSceneNode();
-        node->setPosition(across(random), 0.2f, across(random));
-        nodes.push_back(node);
-        if (i % 10 == 0) {
-            geoms.push_back(std::make_unique<CollisionGeom>(crate));
-            geoms.back()->setNode(node);
-        }
-        for (int k = 0; k < 5; ++k) {
-            due.push_back({later(random), i, Ogre::Vector3(0.5f, 0, k % 2 ? 0.25f : -0.25f)});
-        }
-    }
-    std::stable_sort(due.begin(), due.end(),
-                     [](const Due& a, const Due& b) { return a.time < b.time; });
-
-    dWorldID world = dWorldCreate();
-    dWorldSetGravity(world, 0, -9.81, 0);
-    dBodyID body = dBodyCreate(world);
-    dBodySetPosition(body, 50, 1, 50);
-    dGeomID sphere = dCreateSphere(nullptr, 0.5);
-    dGeomSetBody(sphere, body);
-    Ogre::SceneNode* avatarNode = root->createChildSceneNode();
-    std::vector<dContactGeom> contacts(CollisionResult::kMaxContacts);
-
-    std::vector<double> us;
-    size_t next = 0;
-    uint32_t now = 0;
-    const Ogre::Radian spin(Ogre::Degree(45.0f * kTickMs / 1000.0f));
-    for (int t = 0; t < ticks; ++t) {
-        const auto begin = Clock::now();
-        now += kTickMs;
-        for (; next < due.size() && due[next].time <= now; ++next) {
-            velocities[due[next].actor] = due[next].velocity;
-        }
-        for (int i = 0; i < actors; ++i) {
-            if (rests(i, restingCrates)) {
-                continue;
-            }
-            nodes[i]->translate(velocities[i] * (kTickMs / 1000.0f), Ogre::Node::TS_PARENT);
-            nodes[i]->rotate(Ogre::Vector3::UNIT_Y, spin, Ogre::Node::TS_LOCAL);
-        }
-        for (int s = 0; s < Avatar::kStepsPerTick; ++s) {
-            dBodySetLinearVel(body, 5, dBodyGetLinearVel(body)[1], 0);
-            dCollide(sphere, ground, CollisionResult::kMaxContacts, contacts.data(),
-                     sizeof(dContactGeom));
-            dWorldStep(world, Avatar::kStepSeconds);
-            const dReal* p = dBodyGetPosition(body);
-            avatarNode->setPosition(float(p[0]), float(p[1]), float(p[2]));
-        }
-        for (auto& geom : geoms) {
-            geom->update();
-            dCollide(geom->geom(), ground, kTouchFlags, contacts.data(), sizeof(dContactGeom));
-        }
-        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
-    }
-    geoms.clear();
-    dGeomDestroy(sphere);
-    dWorldDestroy(world);
-    root->removeAndDestroyAllChildren();
-    scene->destroySceneNode(root);
-    return us;
-}
+    Ogre::SceneManager* scene_;
+    dGeomID ground_;
+    int actors_;
+    bool restingCrates_;
+    Ogre::SceneNode* root_ = nullptr;
+    std::vector<Ogre::SceneNode*> nodes_;
+    std::vector<Ogre::Vector3> velocities_;
+    std::vector<std::unique_ptr<CollisionGeom>> geoms_;
+    std::vector<Due> due_;
+    size_t next_ = 0;
+    uint32_t now_ = 0;
+    dWorldID world_ = nullptr;
+    dBodyID body_ = nullptr;
+    dGeomID sphere_ = nullptr;
+    Ogre::SceneNode* avatarNode_ = nullptr;
+    std::vector<dContactGeom> contacts_;
+};
 
 // One size of the case in a fresh application, so nothing registered for one
 // size (actors, callbacks, messages) is left over for the next.
@@ -229,10 +257,22 @@ std::vector<BenchRow> runSize(int actors, int ticks, bool restingCrates) {
     avatar->attachTo("LevelRoot", "Keep");
     avatar->setPosition("", Ogre::Vector3(50, 2, 50));
 
+    // The engine and the floor take turns in blocks of ticks, so that a
+    // load on the machine that comes and goes weighs on both alike.
     double path = 0;
-    const TickStats e = stats(engineTicks(game, actors, ticks, restingCrates, path));
-    const TickStats f = stats(
-        floorTicks(scene, ground->geom(), *mgr->getMesh("crate"), actors, ticks, restingCrates));
+    std::vector<double> engineUs, floorUs;
+    {
+        EngineTicks engine(game, actors, restingCrates);
+        FloorTicks floor(scene, ground->geom(), *mgr->getMesh("crate"), actors, restingCrates);
+        constexpr int kBlock = 50;
+        for (int done = 0; done < ticks; done += kBlock) {
+            const int block = std::min(kBlock, ticks - done);
+            engine.run(block, engineUs, path);
+            floor.run(block, floorUs);
+        }
+    }
+    const TickStats e = stats(engineUs);
+    const TickStats f = stats(floorUs);
     const std::string size = std::to_string(actors) + " actors, " + std::to_string(actors * 5) +
                              " msgs, " + std::to_string(actors / 10) + " callbacks" +
                              (restingCrates ? ", half resting" : "");

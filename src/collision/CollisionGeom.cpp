@@ -35,13 +35,18 @@ void CollisionGeom::noteChange() {
 }
 
 void CollisionGeom::update() {
+    ParentFrames frames;
+    update(frames);
+}
+
+void CollisionGeom::update(ParentFrames& frames) {
     if (!node_) {
         log(kUpdateWithoutNode);
         return;
     }
     // Composed afresh from the ancestors: OGRE's cached world transform of a
     // node below a moved parent is refreshed only when a frame is drawn.
-    const WorldTransform world = worldTransform(node_);
+    const WorldTransform world = worldTransform(node_, frames);
     if (manager_ && manager_->isWalking()) {
         // ODE aborts on moving a geom of a space it is walking.
         const Ogre::Vector3 position = world.position;

@@ -13,6 +13,7 @@ namespace vantor {
 
 class CollisionMesh;
 class CollisionMgr;
+class ParentFrames;
 
 // One owner's triangle-mesh geom. It has no body and is never simulated: it
 // follows its scene node, which is also its ODE user data so that queries can
@@ -33,6 +34,8 @@ public:
     // scale is not applied: the geom keeps the mesh's own size. While the
     // manager walks a space, the placement is applied when the walk ends.
     void update();
+    // The same with the ancestors' part taken from the frames of a pass.
+    void update(ParentFrames& frames);
     // Takes the geom out of every test for good: disabled and bound to no
     // node. For a geom whose destruction has to wait for the end of a walk.
     void retire();

@@ -380,6 +380,9 @@ void CollisionMgr::afterWalk(std::function<void()> change) {
 }
 
 void CollisionMgr::endWalk() {
+    if (afterWalk_.empty() && retired_.empty()) {
+        return;  // most walks (every ray) change nothing
+    }
     // No walk runs now, so a change that asks for another runs it at once.
     std::vector<std::function<void()>> changes;
     changes.swap(afterWalk_);
@@ -429,7 +432,7 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     const dGeomID o2 = space2 ? reinterpret_cast<dGeomID>(space2->space()) : geom2->geom();
     KnownTest* known = nullptr;
     if (reuseTests_) {
-        known = &knownTests_[{name1, name2}];
+        known = &knownTests_[TestPair{o1, o2}];
         const unsigned long long changed =
             std::max({renamedAt_, space1 ? space1->changedAt() : geom1->changedAt(),
                       space2 ? space2->changedAt() : geom2->changedAt()});

@@ -125,12 +125,14 @@ private:
     // The last space getSpace found: scripts aim most rays at one space.
     std::string lastSpaceName_;
     CollisionSpace* lastSpace_ = nullptr;
-    std::map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
+    std::unordered_map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
     CollisionResult queryResult_;
     std::unique_ptr<CollisionRay> ray_;
 
-    // What an earlier collision test found, by its two names, and the change
-    // count it was made at.
+    // What an earlier collision test found, by the two ODE objects its names
+    // stood for (making or removing any geom or space renews every test, so
+    // an object's address is not reused within one answer's life), and the
+    // change count it was made at.
     struct KnownTest {
         unsigned long long changes = 0;
         Ogre::Vector3 point = Ogre::Vector3::ZERO;
@@ -144,7 +146,20 @@ private:
     // The manager's spaces by their ODE space, to mark them in noteChange.
     std::unordered_map<dSpaceID, CollisionSpace*> spacesById_;
     bool reuseTests_ = true;
-    std::map<std::pair<std::string, std::string>, KnownTest> knownTests_;
+    struct TestPair {
+        dGeomID first;
+        dGeomID second;
+        bool operator==(const TestPair& other) const {
+            return first == other.first && second == other.second;
+        }
+    };
+    struct TestPairHash {
+        size_t operator()(const TestPair& pair) const {
+            const std::hash<const void*> hash;
+            return hash(pair.first) * 31 + hash(pair.second);
+        }
+    };
+    std::unordered_map<TestPair, KnownTest, TestPairHash> knownTests_;
 
     // Nesting depth of collide(); changes wait while it is above 0.
     int walkDepth_ = 0;

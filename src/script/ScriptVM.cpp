@@ -253,18 +253,19 @@ void ScriptVM::close() {
 }
 
 int ScriptVM::executeFile(const std::string& path) {
-    return execute(" " + path, [&] {
+    return execute(" ", path, [&] {
         return sandbox_ ? sandbox_->loadFile(state_, path) : luaL_loadfile(state_, path.c_str());
     });
 }
 
 int ScriptVM::executeString(const std::string& code) {
-    return execute(": " + code, [&] { return loadStatement(code); });
+    return execute(": ", code, [&] { return loadStatement(code); });
 }
 
-int ScriptVM::execute(const std::string& what, const std::function<int()>& load) {
+int ScriptVM::execute(const char* separator, const std::string& what,
+                      const std::function<int()>& load) {
     if (!state_) {
-        log("Error. Script state " + name_ + " is closed; not running" + what);
+        log("Error. Script state " + name_ + " is closed; not running" + separator + what);
         return -1;
     }
     ScriptWatchdog::Call call(watchdog_);

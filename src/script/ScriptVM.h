@@ -106,9 +106,10 @@ public:
     static std::string describeFrames(lua_State* L, int level);
 
 private:
-    // Loads a chunk with `load`, runs it and drops its results; `what` ends
-    // the refusal line of a closed state.
-    int execute(const std::string& what, const std::function<int()>& load);
+    // Loads a chunk with `load`, runs it and drops its results; separator and
+    // what (a file or a statement) end the refusal line of a closed state,
+    // kept apart so that a callback's statement is not copied on every call.
+    int execute(const char* separator, const std::string& what, const std::function<int()>& load);
     int report(int status);
     int loadStatement(const std::string& code);
     void rememberChunk(const std::string& code);

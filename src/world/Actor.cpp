@@ -42,14 +42,6 @@ constexpr float kAnimationStep = 0.02f;
 // A material timer at or below this is spent.
 constexpr float kTimerEpsilon = 0.00001f;
 
-void translateIn(Ogre::Node* node, const Ogre::Vector3& offset, Ogre::Node::TransformSpace space) {
-    if (space == Ogre::Node::TS_WORLD) {
-        translateInWorld(node, offset);
-    } else {
-        node->translate(offset, space);
-    }
-}
-
 void rotateIn(Ogre::Node* node, const Ogre::Vector3& axis, Ogre::Radian angle,
               Ogre::Node::TransformSpace space) {
     if (axis.isZeroLength()) {
@@ -328,7 +320,7 @@ void Actor::setCollisionGeometry(const std::string& meshName, const std::string&
 
 void Actor::setVelocity(const Ogre::Vector3& velocity, const std::string& frameWord) {
     velocity_ = velocity;
-    velocityFrame_ = frameWord;
+    velocitySpace_ = motionSpace(frameWord);
     if (node_ && autoOrient_) {
         node_->setFixedYawAxis(true, Ogre::Vector3::UNIT_Y);
         if (velocity != Ogre::Vector3::ZERO) {
@@ -348,7 +340,13 @@ void Actor::setSpin(const Ogre::Vector3& axis, float speed, const std::string& f
     }
     spinAxis_ = axis;
     spinSpeed_ = speed;
-    spinFrame_ = frameWord;
+    spinSpace_ = motionSpace(frameWord);
+    if (!axis.isZeroLength()) {
+        spinStep_ =
+            Ogre::Quaternion(Ogre::Radian(speed / kTicksPerSecond * Ogre::Math::fDeg2Rad), axis);
+        spinUnitStep_ = spinStep_;
+        spinUnitStep_.normalise();
+    }
 }
 
 void Actor::runScript(const std::string& text) {
@@ -437,19 +435,30 @@ void Actor::setAnimation(const std::string& animationName) {
     animation_->setEnabled(true);
 }
 
-void Actor::update() {
+void Actor::update(ParentFrames& frames) {
     if (!node_) {
         return;
     }
     if (velocity_ != Ogre::Vector3::ZERO) {
-        translateIn(node_, velocity_ / kTicksPerSecond, motionSpace(velocityFrame_));
+        const Ogre::Vector3 offset = velocity_ / kTicksPerSecond;
+        if (velocitySpace_ == Ogre::Node::TS_WORLD) {
+            translateInWorld(node_, offset, frames);
+        } else {
+            node_->translate(offset, velocitySpace_);
+            frames.moved(node_);
+        }
     }
-    if (spinSpeed_ != 0.0f) {
-        const Ogre::Radian step(spinSpeed_ / kTicksPerSecond * Ogre::Math::fDeg2Rad);
-        rotateIn(node_, spinAxis_, step, motionSpace(spinFrame_));
+    // A zero axis would make the node's orientation NaN: no axis, no turn.
+    if (spinSpeed_ != 0.0f && !spinAxis_.isZeroLength()) {
+        if (spinSpace_ == Ogre::Node::TS_WORLD) {
+            rotateInWorld(node_, spinUnitStep_, frames);
+        } else {
+            node_->rotate(spinStep_, spinSpace_);
+            frames.moved(node_);
+        }
     }
     if (soundChannel_ != 0 && links_.sound) {
-        const Ogre::Vector3 p = worldTransform(node_).position;
+        const Ogre::Vector3 p = worldTransform(node_, frames).position;
         links_.sound->setChannelPosition(soundChannel_, p.x, p.y, p.z);
     }
     if (entity_ && materialTimer_ > kTimerEpsilon) {
@@ -471,9 +480,9 @@ void Actor::update() {
     }
 }
 
-void Actor::updateCollisionGeometry() {
+void Actor::updateCollisionGeometry(ParentFrames& frames) {
     if (collisionGeometry_) {
-        collisionGeometry_->update();
+        collisionGeometry_->update(frames);
     }
 }
 

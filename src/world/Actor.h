@@ -21,6 +21,7 @@ class SceneNode;
 namespace vantor {
 
 class CollisionGeom;
+class ParentFrames;
 
 // A scripted object of a level: a name, at most one scene node and optionally
 // an entity, a particle system, a 3D sound channel, an animation, collision
@@ -72,9 +73,10 @@ public:
     void setAnimation(const std::string& animationName);
 
     // One 20 ms tick: motion, sound position, material timer, animation.
-    void update();
+    // frames: the parent frames of the pass over every actor.
+    void update(ParentFrames& frames);
     // Copies the node's transform to the collision geometry, if any.
-    void updateCollisionGeometry();
+    void updateCollisionGeometry(ParentFrames& frames);
 
     const std::string& getName() const { return name_; }
     Ogre::SceneNode* getNode() const { return node_; }
@@ -102,8 +104,12 @@ private:
 
     Ogre::Vector3 velocity_ = Ogre::Vector3::ZERO;  // units per second
     Ogre::Vector3 spinAxis_ = Ogre::Vector3::ZERO;  // not normalised
-    std::string velocityFrame_;
-    std::string spinFrame_;
+    Ogre::Node::TransformSpace velocitySpace_ = Ogre::Node::TS_WORLD;
+    Ogre::Node::TransformSpace spinSpace_ = Ogre::Node::TS_WORLD;
+    // One tick's turn of the spin, made when the spin is set: as the turn
+    // about the axis, and normalised for turns about world axes.
+    Ogre::Quaternion spinStep_ = Ogre::Quaternion::IDENTITY;
+    Ogre::Quaternion spinUnitStep_ = Ogre::Quaternion::IDENTITY;
     std::string meshName_;    // mesh of the current entity, for rebuilding it
     float spinSpeed_ = 0.0f;  // degrees per second
     // Seconds left of a temporary material; counts down 0.05 per tick.

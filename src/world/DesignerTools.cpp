@@ -120,7 +120,7 @@ std::string DesignerTools::readoutText() const {
     // The mean of the last whole second; none yet during the first.
     text += meanTickMs_ < 0.0 ? std::string("-") : format("%.3f ms", meanTickMs_, 0, 0);
     text += "\nactors " + std::to_string(simulation.getActors().size()) + "  messages " +
-            std::to_string(simulation.getMessages().size()) + "  callbacks " +
+            std::to_string(simulation.messageCount()) + "  callbacks " +
             std::to_string(simulation.getCollisionCallbacks().size()) + "  panels " +
             std::to_string(simulation.getOverlayMgr()->getPanelCount()) + "  sounds " +
             std::to_string(links.sound ? links.sound->getChannelCount() +

@@ -11,6 +11,7 @@
 #include "collision/CollisionMgr.h"
 #include "collision/CollisionResult.h"
 #include "core/Log.h"
+#include "core/NodeTransform.h"
 #include "overlay/OverlayMgr.h"
 #include "script/ScriptCall.h"
 #include "script/ScriptVM.h"
@@ -105,79 +106,87 @@ void Simulation::tick() {
 
 void Simulation::processMessages() {
     deliverMessages();
-    // Actor updates run no script, so the registry cannot change under the loops.
-    for (auto& [name, actor] : actors_) {
+    // Actor updates run no script, so the registry cannot change under the
+    // loops. Most actors move under a parent that stays put while they move
+    // (the level root, a lift): its world frame is composed once per pass.
+    if (actorsChanged_) {
+        inNameOrder_.clear();
+        for (const auto& entry : actors_) {
+            inNameOrder_.push_back(entry.second.get());
+        }
+        actorsChanged_ = false;
+    }
+    ParentFrames frames;
+    for (Actor* actor : inNameOrder_) {
         try {
-            actor->update();
+            actor->update(frames);
         } catch (const std::exception& e) {
-            log("Error: Actor::update(" + name + "): " + e.what());
+            log("Error: Actor::update(" + actor->getName() + "): " + e.what());
         }
     }
     // Geometry once every actor has moved: an actor's geometry follows its
     // ancestors, which may come after it in the name order.
-    for (auto& [name, actor] : actors_) {
-        actor->updateCollisionGeometry();
+    ParentFrames placed;  // nothing moves while the geometry is placed
+    for (Actor* actor : inNameOrder_) {
+        actor->updateCollisionGeometry(placed);
     }
 }
 
 void Simulation::deliverMessages() {
-    // Fast pass for the common case of many queued messages and a few due
-    // ones: the queue is compacted in place, keeping its order, instead of
-    // erasing each delivered message from the middle (which moved the whole
-    // tail once per delivery). Only messages other than Script are handled
-    // here: they never run Lua, so nothing can change the queue meanwhile.
-    // The first due Script message hands over to the general loop below.
-    const auto isDue = [this](const ActorMessage& m) { return m.time <= time_; };
-    auto read = std::find_if(messages_.begin(), messages_.end(), isDue);
-    auto write = read;
-    for (; read != messages_.end(); ++read) {
-        if (!isDue(*read)) {
-            if (write != read) {
-                *write = std::move(*read);
-            }
-            ++write;
-            continue;
-        }
-        if (read->type == static_cast<int32_t>(ActorMessageType::Script)) {
-            break;
-        }
-        const ActorMessage message = std::move(*read);
-        if (Actor* actor = findActor(message.actorName)) {
-            actor->handleMessage(message);
-        } else {
-            log(kInvalidActor + message.actorName + ")");
-        }
-    }
-    if (write != read) {
-        messages_.erase(std::move(read, messages_.end(), write), messages_.end());
-    }
-
+    // A tick reads only the times of the queue, and a delivered message
+    // leaves a gap instead of moving the rest of the queue up; the gaps go
+    // once they are half of it, so a message is moved about once in its life.
     int scriptsDelivered = 0;
-    size_t i = 0;
-    while (i < messages_.size()) {
-        if (messages_[i].time > time_) {
-            ++i;
+    for (size_t i = 0; i < dueAt_.size(); ++i) {
+        if (dueAt_[i] > time_) {
             continue;
         }
-        Actor* actor = findActor(messages_[i].actorName);
-        if (!actor) {
-            log(kInvalidActor + messages_[i].actorName + ")");
-            messages_.erase(messages_.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
+        dueAt_[i] = kDelivered;
+        ++delivered_;
         // Delivered from a copy: a Script message may change the queue.
-        const ActorMessage message = messages_[i];
-        messages_.erase(messages_.begin() + static_cast<std::ptrdiff_t>(i));
+        const ActorMessage message = std::move(messages_[i]);
+        Actor* actor = findActor(message.actorName);
+        if (!actor) {
+            log(kInvalidActor + message.actorName + ")");
+            continue;
+        }
         actor->handleMessage(message);
         if (message.type == static_cast<int32_t>(ActorMessageType::Script)) {
             // The script may have added, removed or delivered anything: start over.
-            i = 0;
+            i = static_cast<size_t>(-1);
             if (++scriptsDelivered >= kMaxScriptMessagesPerTick) {
                 log(kTooManyScripts);
-                return;
+                break;
             }
         }
     }
+    if (delivered_ > 64 && 2 * delivered_ > dueAt_.size()) {
+        size_t write = 0;
+        for (size_t read = 0; read < dueAt_.size(); ++read) {
+            if (dueAt_[read] == kDelivered) {
+                continue;
+            }
+            if (write != read) {
+                messages_[write] = std::move(messages_[read]);
+                dueAt_[write] = dueAt_[read];
+            }
+            ++write;
+        }
+        messages_.resize(write);
+        dueAt_.resize(write);
+        delivered_ = 0;
+    }
+}
+
+std::vector<ActorMessage> Simulation::getMessages() const {
+    std::vector<ActorMessage> queued;
+    queued.reserve(messageCount());
+    for (size_t i = 0; i < dueAt_.size(); ++i) {
+        if (dueAt_[i] != kDelivered) {
+            queued.push_back(messages_[i]);
+        }
+    }
+    return queued;
 }
 
 void Simulation::clear() {
@@ -187,6 +196,7 @@ void Simulation::clear() {
     log(kDeleteActors);
     // Ascending name order; each actor leaves the registry before it is
     // destroyed so nothing can find it half torn down.
+    actorsChanged_ = true;
     while (!actors_.empty()) {
         auto first = actors_.begin();
         std::unique_ptr<Actor> actor = std::move(first->second);
@@ -196,6 +206,8 @@ void Simulation::clear() {
 
     log(kDeleteMessages);
     messages_.clear();
+    dueAt_.clear();
+    delivered_ = 0;
 
     log(kDeleteSplines);
     splines_.clear();
@@ -219,6 +231,7 @@ Actor* Simulation::addActor(const std::string& name) {
     }
     auto& slot = actors_[name];
     slot = std::make_unique<Actor>(name, links_);
+    actorsChanged_ = true;
     return slot.get();
 }
 
@@ -234,10 +247,12 @@ void Simulation::removeActor(const std::string& name) {
     }
     std::unique_ptr<Actor> actor = std::move(it->second);
     actors_.erase(it);
+    actorsChanged_ = true;
 }
 
 void Simulation::addActorMessage(const ActorMessage& message) {
     messages_.push_back(message);
+    dueAt_.push_back(message.time);
 }
 
 Ogre::SimpleSpline* Simulation::createSpline(const std::string& name) {
@@ -282,17 +297,20 @@ void Simulation::registerCollisionCallback(const std::string& name1, const std::
 void Simulation::checkCollisionCallbacks() {
     // Callbacks registered by a callback's script are first tested next tick.
     const size_t count = collisionCallbacks_.size();
+    CollisionMgr& mgr = links_.collision;
     for (size_t i = 0; i < count && i < collisionCallbacks_.size(); ++i) {
-        const CollisionCallback callback = collisionCallbacks_[i];
-        const std::vector<std::string> names = touchingNames(callback);
-        if (names.empty()) {
+        // Read in place: the callback's script, which may change the list,
+        // runs only once the statement is made.
+        const CollisionCallback& callback = collisionCallbacks_[i];
+        if (mgr.collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
             continue;
         }
+        const CollisionResult& result = mgr.getQueryResult();
         ScriptCall call(callback.function);
         if (callback.wantList) {
-            call.list(names);
+            call.list(result.hitNames);
         } else {
-            call.text(names.front());
+            call.text(result.hitName);
         }
         links_.lua.executeString(call.str());
     }
@@ -330,15 +348,6 @@ void Simulation::updateCamera() {
     if (links_.camera) {
         links_.camera->update();
     }
-}
-
-std::vector<std::string> Simulation::touchingNames(const CollisionCallback& callback) {
-    CollisionMgr& mgr = links_.collision;
-    if (mgr.collisionTest(callback.name1, callback.name2, callback.wantList).empty()) {
-        return {};
-    }
-    const CollisionResult& result = mgr.getQueryResult();
-    return callback.wantList ? result.hitNames : std::vector<std::string>{result.hitName};
 }
 
 }  // namespace vantor

@@ -101,7 +101,9 @@ public:
 
     // Read access for the script functions and tests.
     const std::map<std::string, std::unique_ptr<Actor>>& getActors() const { return actors_; }
-    const std::vector<ActorMessage>& getMessages() const { return messages_; }
+    // The queued messages in insertion order (a copy: for tests and tools).
+    std::vector<ActorMessage> getMessages() const;
+    size_t messageCount() const { return messages_.size() - delivered_; }
     const std::vector<CollisionCallback>& getCollisionCallbacks() const {
         return collisionCallbacks_;
     }
@@ -117,16 +119,22 @@ private:
     // Subsystems the tick drives that live elsewhere.
     void stepAvatar();
     void updateCamera();
-    // Names of the scene nodes of callback.name2's side that touch
-    // callback.name1 now; empty when nothing touches.
-    std::vector<std::string> touchingNames(const CollisionCallback& callback);
 
     uint32_t time_ = 0;               // milliseconds; advanced by kTickMs per tick
     std::unique_ptr<Avatar> avatar_;  // made first
     std::map<std::string, std::unique_ptr<Actor>> actors_;  // ordered by name
-    std::vector<ActorMessage> messages_;                    // insertion order
-    std::vector<CollisionCallback> collisionCallbacks_;     // registration order
-    std::unique_ptr<OverlayMgr> overlayMgr_;                // made after the avatar
+    // The actors in name order as a plain array for the tick's passes,
+    // made again after actors were added or removed.
+    std::vector<Actor*> inNameOrder_;
+    bool actorsChanged_ = true;
+    std::vector<ActorMessage> messages_;  // insertion order
+    // Each message's time, or kDelivered for a message delivered since the
+    // queue was last compacted (its slot in messages_ is left moved-from).
+    static constexpr uint64_t kDelivered = uint64_t(1) << 32;
+    std::vector<uint64_t> dueAt_;
+    size_t delivered_ = 0;
+    std::vector<CollisionCallback> collisionCallbacks_;  // registration order
+    std::unique_ptr<OverlayMgr> overlayMgr_;             // made after the avatar
     std::map<std::string, std::unique_ptr<Ogre::SimpleSpline>> splines_;
 
     WorldLinks links_;

@@ -44,7 +44,7 @@ public:
                     const V& velocity = V::ZERO) {
         Actor* actor = addActor(name, position);
         actor->setCollisionGeometry(mesh, "Solid");
-        actor->updateCollisionGeometry();
+        actor->getCollisionGeometry()->update();
         actor->setVelocity(velocity, "");
         return actor;
     }
@@ -345,7 +345,7 @@ TEST(AvatarPlatform, RidesAMovingPlatform) {
     // One unit along x and half a unit up in 50 ticks of 20 ms.
     for (int tick = 0; tick < 50; ++tick) {
         node->translate(V(0.02f, 0.01f, 0));
-        platform->updateCollisionGeometry();
+        platform->getCollisionGeometry()->update();
         world.step(Avatar::kStepsPerTick);
     }
     const V moved = world.avatarPosition() - start;

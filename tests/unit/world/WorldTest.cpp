@@ -298,6 +298,25 @@ TEST_F(SimulationTest, GeometryBelowAMovingParentIsWhereTheParentIsNow) {
     EXPECT_NEAR(topOfFlag(), 21.0f, 1e-4f);
 }
 
+TEST_F(SimulationTest, ARiderAfterItsTurningLiftMovesAlongTheLiftsNewFrame) {
+    // By name, "A" updates before "Lift" turns and "Z" after: Z's world-axis
+    // velocity must be turned into the lift's frame as it is after its turn.
+    Actor* lift = world.addActor("Lift");
+    lift->setSpin(Vector3::UNIT_Y, 4500, "AddParent");  // 90 degrees per tick
+    for (const char* name : {"A", "Z"}) {
+        Actor* rider = sim.addActor(name);
+        rider->attachTo("Lift", "");
+        rider->setPosition("SetLocal", Vector3(1, 0, 0));
+        rider->setVelocity(Vector3(10, 0, 0), "");  // 0.2 along world x per tick
+    }
+    world.advance(0);  // one tick
+    const auto at = [&](const char* name) {
+        return worldTransform(sim.findActor(name)->getNode()).position;
+    };
+    EXPECT_TRUE(at("A").positionEquals(Vector3(0, 0, -1.2f), 1e-4f)) << at("A");
+    EXPECT_TRUE(at("Z").positionEquals(Vector3(0.2f, 0, -1), 1e-4f)) << at("Z");
+}
+
 TEST_F(SimulationTest, CollisionWireframeDrawsEverySpacesMeshesWhereTheyAreNow) {
     test::makeBoxMesh("box.mesh", Vector3(-1, -1, -1), Vector3(1, 1, 1));
     world.collision.createSpace("Walls", "");
@@ -379,6 +398,7 @@ protected:
     const WorldLinks& links = world.sim().links();
     Ogre::SceneNode* parentA = nullptr;
     Ogre::SceneNode* parentB = nullptr;
+    ParentFrames frames;  // of A and B, which stay put
 };
 
 TEST_F(ActorTest, AttachKeepsTheWorldOrTheLocalTransformAndRefusesBadParents) {
@@ -472,7 +492,7 @@ TEST_F(ActorTest, VelocityAndSpinMoveEachTickInTheirFrames) {
     const Vector3 localAxis = local.getNode()->_getDerivedOrientation() * Vector3::UNIT_X;
     for (int tick = 1; tick <= 10; ++tick) {
         for (Actor* actor : {&inWorld, &local, &spinner}) {
-            actor->update();
+            actor->update(frames);
         }
     }
     expectNear(worldStart + Vector3(2, 0, 0), inWorld.getNode()->_getDerivedPosition());
@@ -490,7 +510,7 @@ TEST_F(ActorTest, AutoOrientationTurnsTheNodeAlongANewVelocityOnly) {
     expectNear(Vector3::UNIT_X, node->getOrientation() * Vector3::NEGATIVE_UNIT_Y);
     actor.setRotation("SetParent", Vector3::UNIT_Y, 45);  // turned by hand while moving
     const Quaternion byHand = node->getOrientation();
-    actor.update();
+    actor.update(frames);
     actor.setEntity("", "");  // the flag stays on
     actor.setVelocity(Vector3::ZERO, "");
     expectSame(byHand, node->getOrientation());
@@ -503,9 +523,9 @@ TEST_F(ActorTest, ATemporaryMaterialLastsItsTicksThenTheBaseOrTheMeshsReturns) {
     actor.attachTo("A", "");
     const std::string meshMaterial = materialOf(actor);
     actor.setMaterial("TempMat", 0.1f);
-    actor.update();
+    actor.update(frames);
     EXPECT_EQ(materialOf(actor), "TempMat");
-    actor.update();
+    actor.update(frames);
     EXPECT_EQ(materialOf(actor), meshMaterial);
 
     actor.setMaterial("BaseMat", 0);
@@ -513,15 +533,15 @@ TEST_F(ActorTest, ATemporaryMaterialLastsItsTicksThenTheBaseOrTheMeshsReturns) {
     actor.setMaterial("CastNoShadow", 0);
     EXPECT_FALSE(actor.getEntity()->getCastShadows());
     for (int tick = 1; tick < 20; ++tick) {
-        actor.update();
+        actor.update(frames);
         ASSERT_EQ(materialOf(actor), "TempMat") << "tick " << tick;
     }
-    actor.update();
+    actor.update(frames);
     EXPECT_EQ(materialOf(actor), "BaseMat");
     EXPECT_TRUE(actor.getEntity()->getCastShadows());  // the rebuilt entity
     EXPECT_EQ(actor.getEntity()->getParentSceneNode(), actor.getNode());
     actor.setMaterial("TempMat", -1);  // permanent, but not the base
-    actor.update();
+    actor.update(frames);
     EXPECT_EQ(materialOf(actor), "TempMat");
     EXPECT_EQ(actor.getBaseMaterial(), "BaseMat");
 }
@@ -536,11 +556,11 @@ TEST_F(ActorTest, AnAnimationKeepsItsTimeWhenStoppedAndRewindsWhenStarted) {
     actor.setAnimation("wave");
     Ogre::AnimationState* wave = actor.getAnimation();
     ASSERT_NE(wave, nullptr);
-    actor.update();
+    actor.update(frames);
     EXPECT_FLOAT_EQ(wave->getTimePosition(), 0.02f);
     actor.setAnimation("");
     EXPECT_FALSE(wave->getEnabled());
-    actor.update();
+    actor.update(frames);
     EXPECT_FLOAT_EQ(wave->getTimePosition(), 0.04f);
     actor.setAnimation("wave");
     EXPECT_FLOAT_EQ(wave->getTimePosition(), 0.0f);
