@@ -1,6 +1,7 @@
 #include "collision/MeshBuildPool.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "collision/CollisionMesh.h"
 
@@ -30,13 +31,27 @@ void MeshBuildPool::submit(CollisionMesh& mesh) {
         mesh.build();
         return;
     }
+    bool buildHere = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back(&mesh);
         // Started on demand: a level without meshes costs no thread.
         if (workers_.size() < std::min<size_t>(threads_, queue_.size() + running_)) {
-            workers_.emplace_back([this] { work(); });
+            try {
+                workers_.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                // No thread to be had: with no worker at all, nobody else
+                // would ever take the mesh.
+                if (workers_.empty()) {
+                    queue_.pop_back();
+                    buildHere = true;
+                }
+            }
         }
+    }
+    if (buildHere) {
+        mesh.build();
+        return;
     }
     wake_.notify_one();
 }
