@@ -69,6 +69,7 @@ CollisionGeom* makeHillsLevel(GameApp& app) {
     geom->setNode(levelRoot->createChildSceneNode("Hills"));
     geom->update();
     mgr->addGeomToSpace("Solid", geom);
+    mgr->waitForBuilds();  // the floors test the ground with ODE alone
     return geom;
 }
 

@@ -14,7 +14,9 @@ const char* const kUpdateWithoutNode = "ERROR. Update called on geom with no sce
 }
 
 CollisionGeom::CollisionGeom(const CollisionMesh& mesh, CollisionMgr* manager)
-    : geom_(dCreateTriMesh(nullptr, mesh.data(), nullptr, nullptr, nullptr)), manager_(manager) {
+    : geom_(dCreateTriMesh(nullptr, mesh.data(), nullptr, nullptr, nullptr)),
+      mesh_(&mesh),
+      manager_(manager) {
     dGeomSetData(geom_, nullptr);
 }
 

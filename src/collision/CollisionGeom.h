@@ -46,6 +46,7 @@ public:
     Ogre::Vector3 motionAt(const Ogre::Vector3& point) const;
 
     dGeomID geom() const { return geom_; }
+    const CollisionMesh& mesh() const { return *mesh_; }
     Ogre::SceneNode* node() const { return node_; }
     // The manager's change count when this geom last moved, was bound to
     // another node or retired.
@@ -57,6 +58,7 @@ private:
     void noteChange();
 
     dGeomID geom_;
+    const CollisionMesh* mesh_;
     CollisionMgr* manager_;
     Ogre::SceneNode* node_ = nullptr;
     unsigned long long changedAt_ = 0;

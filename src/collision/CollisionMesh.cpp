@@ -7,6 +7,7 @@
 #include <OgreSubMesh.h>
 
 #include <cstring>
+#include <exception>
 
 #include "core/Log.h"
 
@@ -162,12 +163,35 @@ std::string readMesh(Ogre::Mesh& mesh, float scale, MeshArrays& out) {
 
 }  // namespace
 
-CollisionMesh::CollisionMesh(std::vector<float> vertices, std::vector<uint32_t> indices)
+CollisionMesh::CollisionMesh(std::vector<float> vertices, std::vector<uint32_t> indices,
+                             bool buildNow)
     : vertices_(std::move(vertices)), indices_(std::move(indices)) {
     data_ = dGeomTriMeshDataCreate();
-    // Single-precision vertices, 16 bytes apart; 32-bit indices, 12 bytes per triangle.
-    dGeomTriMeshDataBuildSingle(data_, vertices_.data(), 4 * sizeof(float), vertexCount(),
-                                indices_.data(), indexCount(), 3 * sizeof(uint32_t));
+    if (buildNow) {
+        build();
+    }
+}
+
+void CollisionMesh::build() noexcept {
+    try {
+        // Single-precision vertices, 16 bytes apart; 32-bit indices, 12 bytes per triangle.
+        dGeomTriMeshDataBuildSingle(data_, vertices_.data(), 4 * sizeof(float), vertexCount(),
+                                    indices_.data(), indexCount(), 3 * sizeof(uint32_t));
+    } catch (const std::exception& e) {
+        failed_ = true;
+        failure_ = e.what();
+    } catch (...) {
+        failed_ = true;
+        failure_ = "unknown error";
+    }
+}
+
+bool CollisionMesh::failed() {
+    if (failed_ && !reported_) {
+        reported_ = true;
+        log(std::string(kMeshRejected) + name_ + ": " + failure_);
+    }
+    return failed_;
 }
 
 CollisionMesh::~CollisionMesh() {
@@ -184,7 +208,10 @@ std::unique_ptr<CollisionMesh> CollisionMesh::fromMesh(Ogre::Mesh& mesh, float s
     if (arrays.droppedTriangles) {
         log(std::string(kTrianglesDropped) + mesh.getName());
     }
-    return std::make_unique<CollisionMesh>(std::move(arrays.vertices), std::move(arrays.indices));
+    auto result = std::make_unique<CollisionMesh>(std::move(arrays.vertices),
+                                                  std::move(arrays.indices), false);
+    result->name_ = mesh.getName();
+    return result;
 }
 
 }  // namespace vantor

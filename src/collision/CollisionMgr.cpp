@@ -123,12 +123,15 @@ bool isFinite(const Ogre::Vector3& v) {
 
 }  // namespace
 
-CollisionMgr::CollisionMgr() {
+CollisionMgr::CollisionMgr(unsigned buildThreads)
+    : builds_(std::make_unique<MeshBuildPool>(buildThreads)) {
     ensureOdeInitialised();
     ray_ = std::make_unique<CollisionRay>();
 }
 
 CollisionMgr::~CollisionMgr() {
+    // Finishes the builds in flight: the workers use the meshes freed below.
+    builds_.reset();
     ray_.reset();
     // Geoms first: they lie in the spaces and use the meshes' triangle data.
     geoms_.clear();
@@ -200,7 +203,7 @@ CollisionMesh* CollisionMgr::getMesh(const std::string& meshName) {
     if (auto it = meshes_.find(meshName); it != meshes_.end()) {
         KeptMesh& kept = it->second;
         if (kept.level == level_) {
-            return kept.mesh.get();
+            return kept.failed ? nullptr : kept.mesh.get();
         }
         // Kept from an earlier level: reused only if its rendering mesh has
         // not been unloaded, reloaded or replaced since it was read.
@@ -236,7 +239,53 @@ CollisionMesh* CollisionMgr::getMesh(const std::string& meshName) {
     CollisionMesh* result = built.get();
     meshes_[meshName] =
         KeptMesh{std::move(built), mesh->getHandle(), mesh->getStateCount(), level_};
+    building_.push_back(meshName);
+    builds_->submit(*result);
+    if (builds_->threads() == 1) {
+        // Built already: a failure shows here, before any geom uses it.
+        waitForBuilds();
+        if (meshes_[meshName].failed) {
+            meshes_.erase(meshName);
+            return nullptr;
+        }
+    }
     return result;
+}
+
+void CollisionMgr::waitForBuilds() {
+    if (building_.empty()) {
+        return;
+    }
+    builds_->waitAll();
+    std::vector<std::string> finished;
+    finished.swap(building_);
+    for (const std::string& name : finished) {
+        KeptMesh& kept = meshes_.at(name);
+        if (kept.mesh->failed()) {
+            kept.failed = true;
+            disableGeomsOf(*kept.mesh);
+        }
+    }
+}
+
+void CollisionMgr::disableGeomsOf(const CollisionMesh& mesh) {
+    // A walk skips disabled members, and a pair in which neither side's
+    // category meets the other's collide bits, before ODE reads the data's
+    // tree; collisionTest refuses a disabled geom against a geom.
+    auto disable = [&mesh](const CollisionGeom& geom) {
+        if (&geom.mesh() == &mesh) {
+            dGeomDisable(geom.geom());
+            dGeomSetCategoryBits(geom.geom(), 0);
+            dGeomSetCollideBits(geom.geom(), 0);
+        }
+    };
+    for (const auto& entry : geoms_) {
+        disable(*entry.second);
+    }
+    for (const auto& geom : retired_) {
+        disable(*geom);
+    }
+    noteChange();
 }
 
 CollisionGeom* CollisionMgr::createGeom(const std::string& owner, const std::string& meshName) {
@@ -310,6 +359,7 @@ void CollisionMgr::clear() {
         log(kClearDuringWalk);
         return;
     }
+    waitForBuilds();
     // Geoms first: they lie in the spaces and use the meshes' triangle data.
     geoms_.clear();
     lastSpace_ = nullptr;
@@ -339,7 +389,7 @@ void CollisionMgr::releaseMeshes() {
     // go; of the rest the most recently used are kept up to the budget.
     std::vector<std::map<std::string, KeptMesh, std::less<>>::iterator> current;
     for (auto it = meshes_.begin(); it != meshes_.end();) {
-        if (isCurrent(it->first, it->second)) {
+        if (!it->second.failed && isCurrent(it->first, it->second)) {
             current.push_back(it++);
         } else {
             it = meshes_.erase(it);
@@ -358,6 +408,8 @@ void CollisionMgr::releaseMeshes() {
 }
 
 void CollisionMgr::collide(dGeomID o1, dGeomID o2, void* data, dNearCallback* callback) {
+    // ODE reads the triangle data of every geom it meets in the walk.
+    waitForBuilds();
     // The depth is restored however the walk ends.
     struct Walk {
         CollisionMgr& mgr;
@@ -430,6 +482,10 @@ std::string CollisionMgr::collisionTest(const std::string& name1, const std::str
     }
     const dGeomID o1 = space1 ? reinterpret_cast<dGeomID>(space1->space()) : geom1->geom();
     const dGeomID o2 = space2 ? reinterpret_cast<dGeomID>(space2->space()) : geom2->geom();
+    // ODE hands two geoms to the callback without the walk's checks.
+    if (geom1 && geom2 && (!dGeomIsEnabled(o1) || !dGeomIsEnabled(o2))) {
+        return {};
+    }
     KnownTest* known = nullptr;
     if (reuseTests_) {
         known = &knownTests_[TestPair{o1, o2}];

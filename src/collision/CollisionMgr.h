@@ -16,15 +16,19 @@
 #include "collision/CollisionRay.h"
 #include "collision/CollisionResult.h"
 #include "collision/CollisionSpace.h"
+#include "collision/MeshBuildPool.h"
 
 namespace vantor {
 
 // Owns all collision data of the running level: triangle data per mesh name,
 // the named collision spaces and one geom per owner (an actor's name), plus
-// the ray and the record used by queries. Main thread only.
+// the ray and the record used by queries. Main thread only; the trees of new
+// triangle data grow on a MeshBuildPool meanwhile.
 class CollisionMgr {
 public:
-    CollisionMgr();
+    // buildThreads: how many meshes' triangle data may build at once; 1 builds
+    // each mesh inside getMesh, before it returns.
+    explicit CollisionMgr(unsigned buildThreads = MeshBuildPool::defaultThreads());
     ~CollisionMgr();
     CollisionMgr(const CollisionMgr&) = delete;
     CollisionMgr& operator=(const CollisionMgr&) = delete;
@@ -34,8 +38,10 @@ public:
     // the request with a log line and returns null.
     CollisionSpace* createSpace(const std::string& name, const std::string& parent);
     CollisionSpace* getSpace(std::string_view name);
-    // Every space by name, for drawing them (read only).
-    const std::map<std::string, std::unique_ptr<CollisionSpace>>& getSpaces() const {
+    // Every space by name, for drawing them (read only). Their geoms' triangle
+    // data is built by then.
+    const std::map<std::string, std::unique_ptr<CollisionSpace>>& getSpaces() {
+        waitForBuilds();
         return spaces_;
     }
 
@@ -46,7 +52,12 @@ public:
     // levels while the rendering mesh stays the same loaded resource (same
     // handle, not unloaded or reloaded since), up to kKeptTriangles triangles
     // of meshes the current level does not use; clear() releases the rest.
+    // New data may still be building when it returns: geoms can be made from
+    // it, and every walk, clear() and getSpaces() wait for it first. A build
+    // that fails is logged then, and the mesh's geoms take part in no test.
     CollisionMesh* getMesh(const std::string& meshName);
+    // Returns once the triangle data of every mesh asked for so far is built.
+    void waitForBuilds();
     // Triangles of kept meshes that clear() holds on to, most recently used first.
     static constexpr size_t kKeptTriangles = 1000000;
 
@@ -112,13 +123,19 @@ private:
         unsigned long long handle = 0;  // Ogre::ResourceHandle of the rendering mesh
         size_t stateCount = 0;          // its load/unload count when read
         unsigned long long level = 0;   // the level that last used it
+        bool failed = false;            // its build threw: no geometry
     };
 
     void endWalk();
     bool isCurrent(const std::string& meshName, const KeptMesh& kept) const;
     void releaseMeshes();
+    // Takes the geoms of a mesh whose build failed out of every test.
+    void disableGeomsOf(const CollisionMesh& mesh);
 
     std::map<std::string, KeptMesh, std::less<>> meshes_;
+    std::unique_ptr<MeshBuildPool> builds_;
+    // Submitted to builds_ and not waited for yet, by name (all in meshes_).
+    std::vector<std::string> building_;
     // Counts clear() calls: a mesh with an older level was not used since.
     unsigned long long level_ = 1;
     std::map<std::string, std::unique_ptr<CollisionSpace>> spaces_;

@@ -7,6 +7,7 @@
 #include <OgreSceneNode.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 #include "collision/CollisionMgr.h"
@@ -246,6 +247,74 @@ TEST_F(CollisionTest, ChangesAskedForDuringAWalkWaitForItsEnd) {
     EXPECT_NE(mgr.getSpace("Inner"), nullptr);
     EXPECT_EQ(logs.count("cannot be cleared while a collision test runs"), 1);
     EXPECT_NE(mgr.getGeom("a"), nullptr);
+}
+
+// Trees grown on several threads at once answer rays and collision tests as
+// trees built one after another do; a level cleared or a manager destroyed
+// with builds in flight frees nothing a worker still uses.
+TEST_F(CollisionTest, MeshesBuiltOnSeveralThreadsAnswerAsMeshesBuiltInTurn) {
+    constexpr int kMeshes = 6;
+    constexpr int kCells = 40;
+    for (int m = 0; m < kMeshes; ++m) {
+        SubMeshData hills{false, {}, {}, true};
+        for (int z = 0; z <= kCells; ++z) {
+            for (int x = 0; x <= kCells; ++x) {
+                const float y = 3.0f * std::sin(x * 0.3f + m) * std::cos(z * 0.2f + m);
+                hills.vertices.emplace_back(float(x), y, float(z));
+            }
+        }
+        for (uint32_t z = 0; z < kCells; ++z) {
+            for (uint32_t x = 0; x < kCells; ++x) {
+                const uint32_t v = z * (kCells + 1) + x, up = v + kCells + 1;
+                hills.indices.insert(hills.indices.end(), {v, up, v + 1, v + 1, up, up + 1});
+            }
+        }
+        test::makeMesh("hills" + std::to_string(m), {}, {hills});
+    }
+    auto answers = [this](unsigned threads) {
+        CollisionMgr level(threads);
+        level.createSpace("Level", "");
+        Ogre::SceneNode* root = ogre.sceneManager()->getRootSceneNode();
+        for (int m = 0; m < kMeshes; ++m) {  // overlapping neighbours
+            const std::string name = "h" + std::to_string(m);
+            CollisionGeom* geom = level.createGeom(name, "hills" + std::to_string(m));
+            geom->setNode(root->createChildSceneNode(name, V(m * 7.0f, 0, 0)));
+            geom->update();
+            level.addGeomToSpace("Level", geom);
+        }
+        std::vector<std::string> found;
+        for (int probe = 0; probe < 3; ++probe) {
+            const std::string name = "probe" + std::to_string(probe);
+            CollisionGeom* box = level.createGeom(name, "box");
+            box->setNode(root->createChildSceneNode(name, V(10.0f + 17 * probe, 0, 9.0f * probe)));
+            box->update();
+            found.push_back(level.collisionTest(name, "Level", true));
+        }
+        for (float x = 0.3f; x < kCells + 7 * kMeshes; x += 2.5f) {
+            for (float z = 0.4f; z < kCells; z += 2.5f) {
+                CollisionResult hit;
+                level.rayTest("Level", V(x, 50, z), V(0, -1, 0), 100, hit);
+                found.push_back(hitName(hit) + " " + Ogre::StringConverter::toString(hit.point));
+            }
+        }
+        root->removeAndDestroyAllChildren();
+        return found;
+    };
+    const std::vector<std::string> inTurn = answers(1);
+    EXPECT_EQ(answers(kMeshes), inTurn);
+    EXPECT_NE(inTurn[0], "");
+    EXPECT_EQ(inTurn[3].rfind("h0 ", 0), 0u) << inTurn[3];  // the first ray
+
+    CollisionMgr cleared(kMeshes);
+    for (int m = 0; m < kMeshes; ++m) {
+        cleared.createGeom("h" + std::to_string(m), "hills" + std::to_string(m));
+    }
+    cleared.clear();
+    EXPECT_NE(cleared.getMesh("hills0"), nullptr);  // built, and kept for the next level
+    CollisionMgr destroyed(kMeshes);
+    for (int m = 0; m < kMeshes; ++m) {
+        destroyed.getMesh("hills" + std::to_string(m));
+    }
 }
 
 }  // namespace
