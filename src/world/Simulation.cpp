@@ -106,9 +106,7 @@ void Simulation::tick() {
 
 void Simulation::processMessages() {
     deliverMessages();
-    // Actor updates run no script, so the registry cannot change under the
-    // loops. Most actors move under a parent that stays put while they move
-    // (the level root, a lift): its world frame is composed once per pass.
+    // Actor updates run no script, so the registry cannot change under the loops.
     if (actorsChanged_) {
         inNameOrder_.clear();
         for (const auto& entry : actors_) {
@@ -116,6 +114,8 @@ void Simulation::processMessages() {
         }
         actorsChanged_ = false;
     }
+    // Most actors move under a parent that stays put while they move (the
+    // level root, a lift): its world frame is composed once per pass.
     ParentFrames frames;
     for (Actor* actor : inNameOrder_) {
         try {
