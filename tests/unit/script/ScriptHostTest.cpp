@@ -302,13 +302,6 @@ TEST_F(TableValuesTest, RaisingMetamethodsGiveDefaultsAndALineNotALuaPanic) {
     EXPECT_EQ(lines("(error object is a table value)) reporting: "), 1u);
 }
 
-TEST(TableValuesSetup, VolumeKeysAreNotReadWithoutMusic) {
-    test::TestGame quiet("setup = { music = 0 }\n");
-    quiet.start();
-    EXPECT_TRUE(quiet.logLinesWith("soundvolume").empty());
-    EXPECT_EQ(quiet.app().getSound(), nullptr);
-}
-
 constexpr const char* kInterrupted = "script ran longer than 0.2 s";
 
 // An engine function that waits by design, as GetUrl does.
