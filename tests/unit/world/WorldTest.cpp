@@ -43,17 +43,6 @@ protected:
     Simulation& sim = world.sim();
 };
 
-TEST_F(SimulationTest, FramesRunTwentyMillisecondTicksUntilPastTheClock) {
-    EXPECT_EQ(world.advance(59), (Ticks{20, 40, 60}));
-    EXPECT_EQ(world.advance(0), Ticks{});  // ahead of the clock: wait
-    EXPECT_EQ(world.advance(1), Ticks{80});
-    // The game states' gate stops a frame's stepping.
-    sim.setTickGate([] { return false; });
-    EXPECT_EQ(world.advance(100), Ticks{});
-    sim.setTickGate(nullptr);
-    EXPECT_EQ(world.advance(0).size(), 5u);
-}
-
 TEST_F(SimulationTest, ATickDeliversMessagesBeforeTheAvatarStepsAndTheCallbacksRun) {
     // Placed by a message due in the tick, the avatar falls from there in the
     // same tick; a callback sees where the message put the geometry.
