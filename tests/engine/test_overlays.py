@@ -1,6 +1,6 @@
 """Overlays in the running engine, checked in screenshots of the 800x600
-window: screenshots of the scene as it stands, and the frame statistics box
-with its debug line."""
+window: script panels sized to their text, screenshots of the scene as it
+stands, and the frame statistics box with its debug line."""
 import harness
 from harness import LEVEL_START, Game, at, read_png
 
@@ -33,6 +33,27 @@ def changed_box(before, after, region=(0, 0, 800, 600)):
     if not xs:
         return None
     return min(xs), min(ys), max(xs), max(ys)
+
+
+def test_two_line_panel_is_58_pixels_high_at_its_position():
+    level = LEVEL_START + \
+        at(300, "SaveScreenshot('empty.png') "
+                "panel = CreatePanel('Two lines\\nof text', 100, 50)") + \
+        at(600, "SaveScreenshot('panel.png') ShutDown()")
+    with Game(levels={"start.lua": level}) as game:
+        assert game.run() == 0
+        assert not game.log_with("Scripting error"), game.log()[-20:]
+        empty, panel = shots(game, "empty.png", "panel.png")
+    box = changed_box(empty, panel)
+    assert box is not None, "the panel changed nothing on screen"
+    left, top, right, bottom = box
+    assert (left, top) == (100, 50), box
+    # Two lines of 24 pixels plus 10 of frame.
+    assert bottom - top + 1 == 58, box
+    # The frame is 20 wider than the text: nine glyphs of about half their
+    # height or less, and never the full 24 each (as if the panel font were
+    # measured before it was loaded).
+    assert 60 < right - left + 1 < 9 * 24 + 20, box
 
 
 def test_a_screenshot_shows_what_the_script_changed_just_before():
