@@ -43,6 +43,16 @@ def run_with_wave_output(game, timeout=60):
     return code, output
 
 
+def heard(game, *tones):
+    """Writes the tones (name, frequency, seconds[, rate, channels]), runs the
+    game to a clean end with the wave writer and reads what it wrote."""
+    for tone in tones:
+        write_tone(game, *tone)
+    code, output = run_with_wave_output(game)
+    assert code == 0, code
+    return read_pcm16(output)
+
+
 def read_pcm16(path):
     """(rate, left, right) of a 16-bit stereo WAV as floats of full scale.
 
@@ -115,14 +125,10 @@ def test_2d_sound_is_centred_3d_sound_follows_the_listener_and_long_samples_play
         at(200, "LogText('channel ' .. Play2DSound('low.wav', 256, 0)) "
                 "Play2DSound('long.wav', 256, 0)") + at(7000, "ShutDown()")
     with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
-        write_tone(game, "low.wav", 440, 1.2)
-        write_tone(game, "high.wav", 1000, 1.2)
-        write_tone(game, "long.wav", 330, 6, rate=44100, channels=2)
-        code, output = run_with_wave_output(game)
-        assert code == 0
+        rate, left, right = heard(game, ("low.wav", 440, 1.2), ("high.wav", 1000, 1.2),
+                                  ("long.wav", 330, 6, 44100, 2))
         assert not game.log_with("CSound: Error"), game.log_with("CSound")
         assert not game.log_with("channel 0")
-        rate, left, right = read_pcm16(output)
 
     low_left, low_right = tone_levels(left, rate, 440), tone_levels(right, rate, 440)
     high_left, high_right = tone_levels(left, rate, 1000), tone_levels(right, rate, 1000)
@@ -141,12 +147,8 @@ def test_master_volume_scales_only_sounds_started_afterwards():
                  "Play2DSound('tune.mp3', 256, 1)") + \
         at(2200, "ShutDown()")
     with Game(setup=SOUND_SETUP, levels={"start.lua": level}) as game:
-        write_tone(game, "loud.wav", 440, 0.5)
-        write_tone(game, "soft.wav", 550, 0.5)
-        write_tone(game, "tune.mp3", 660, 0.5)
-        code, output = run_with_wave_output(game)
-        assert code == 0
-        rate, left, _ = read_pcm16(output)
+        rate, left, _ = heard(game, ("loud.wav", 440, 0.5), ("soft.wav", 550, 0.5),
+                              ("tune.mp3", 660, 0.5))
 
     loud = tone_levels(left, rate, 440)
     soft = tone_levels(left, rate, 550)
@@ -178,13 +180,8 @@ def test_level_load_stops_the_music_and_every_sound():
         at(1400, "ShutDown()"),
     }
     with Game(setup=SOUND_SETUP, levels=levels) as game:
-        write_tone(game, "music_tone.wav", 660, 6)
-        write_tone(game, "beep.wav", 880, 0.5)
-        write_tone(game, "buzz.wav", 1200, 0.5)
-        write_tone(game, "after.wav", 500, 0.5)
-        code, output = run_with_wave_output(game)
-        assert code == 0
-        rate, left, right = read_pcm16(output)
+        rate, left, right = heard(game, ("music_tone.wav", 660, 6), ("beep.wav", 880, 0.5),
+                                  ("buzz.wav", 1200, 0.5), ("after.wav", 500, 0.5))
 
     after = sounding(tone_levels(right, rate, 500))
     assert len(after) >= 15, after
@@ -233,11 +230,8 @@ def test_music_plays_on_while_the_main_loop_is_blocked():
     with LocalServer() as server, \
             Game(setup=dict(SOUND_SETUP, downloadurl=server.base),
                  levels={"start.lua": level}) as game:
-        write_tone(game, "music.wav", 440, 9)
-        code, output = run_with_wave_output(game)
-        assert code == 0
+        rate, left, _ = heard(game, ("music.wav", 440, 9))
         assert game.read("bin/late.txt") == "late"
-        rate, left, _ = read_pcm16(output)
 
     music = sounding(tone_levels(left, rate, 440))
     assert music, "the music never sounded"
