@@ -68,37 +68,30 @@ def test_complete_downloads_replace_the_file_whatever_the_status():
         assert not game.log_with("Error: GetUrl")
 
 
-def quit_during_download(number):
-    with LocalServer() as server, Game() as game:
-        game.write_setup(dict(harness.DEFAULT_SETUP, downloadurl=server.base))
-        game.write("bin/news.txt", OLD)
-        game.write("Resource/LevelData/start.lua",
-                   "CreateSceneNode('', 'LevelRoot')\n"
-                   "io.open('started.txt', 'w'):close()\n"
-                   "GetUrl('drip', 'news.txt')\n")
-        game.start()
-        deadline = time.time() + 30
-        while not game.exists("bin/started.txt") and time.time() < deadline:
-            time.sleep(0.05)
-        time.sleep(1.0)  # well inside the transfer
-        sent = time.time()
-        game.signal(number)
-        code = game.wait(timeout=20)
-        took = time.time() - sent
-        assert code == 0, code
-        # A second for the transfer to notice, plus the teardown.
-        assert took < 3.0, took
-        assert game.read("bin/news.txt") == OLD
-        assert game.log_with("Error: GetUrl: ")
-        harness.assert_in_order(game.log(), ["Error: GetUrl: ", "~GameApp()", "delete ogre"])
-
-
-def test_sigterm_ends_a_running_download_and_the_game():
-    quit_during_download(signal.SIGTERM)
-
-
-def test_sigint_ends_a_running_download_and_the_game():
-    quit_during_download(signal.SIGINT)
+def test_sigterm_and_sigint_end_a_running_download_and_the_game():
+    for number in (signal.SIGTERM, signal.SIGINT):
+        with LocalServer() as server, Game() as game:
+            game.write_setup(dict(harness.DEFAULT_SETUP, downloadurl=server.base))
+            game.write("bin/news.txt", OLD)
+            game.write("Resource/LevelData/start.lua",
+                       "CreateSceneNode('', 'LevelRoot')\n"
+                       "io.open('started.txt', 'w'):close()\n"
+                       "GetUrl('drip', 'news.txt')\n")
+            game.start()
+            deadline = time.time() + 30
+            while not game.exists("bin/started.txt") and time.time() < deadline:
+                time.sleep(0.05)
+            time.sleep(1.0)  # well inside the transfer
+            sent = time.time()
+            game.signal(number)
+            code = game.wait(timeout=20)
+            took = time.time() - sent
+            assert code == 0, code
+            # A second for the transfer to notice, plus the teardown.
+            assert took < 3.0, took
+            assert game.read("bin/news.txt") == OLD
+            assert game.log_with("Error: GetUrl: ")
+            harness.assert_in_order(game.log(), ["Error: GetUrl: ", "~GameApp()", "delete ogre"])
 
 
 harness.main(globals())

@@ -19,13 +19,10 @@ import stat
 import time
 
 import harness
-from harness import Game, assert_in_order
+from harness import TEARDOWN, Game, assert_in_order
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TABLE = os.path.join(HERE, "..", "..", "src", "script", "bindings", "FunctionTable.cpp")
-
-TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
-            "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]
 
 # ShutDown ends the run and coreLoadLevel replaces the level (and with it the
 # generator); both have their own tests. Everything else is fuzzed.

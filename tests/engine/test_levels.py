@@ -1,7 +1,7 @@
-"""Levels: scene building and screenshots, deferred level requests, the clocks
-and what a level load clears."""
+"""Levels: scene building and screenshots, deferred level requests, and the
+nodes a level load clears."""
 import harness
-from harness import LEVEL_START, Game, assert_in_order, at, read_png
+from harness import LEVEL_START, Game, at, read_png
 
 
 def test_scene_with_fog_sky_and_compositor_renders():
@@ -60,38 +60,6 @@ def test_only_the_last_level_request_of_a_frame_is_loaded_once():
         assert len(game.log_with("c ran")) == 1
         start = game.log_with("LoadLevel(c.lua) start at: ")[0]
         assert int(start.rsplit(" ", 1)[1]) < 100, start
-
-
-def test_log_lines_carry_the_simulation_time_while_it_exists():
-    level = LEVEL_START + at(240, "LogText('marker') ShutDown()")
-    with Game(levels={"start.lua": level}) as game:
-        assert game.run() == 0
-        log = game.log()
-        assert "240 marker" in log, [l for l in log if "marker" in l]
-        assert any(l.startswith("AC connected: ") for l in log)
-        handler = [l for l in log if l.endswith("delete handler")][0]
-        assert handler.split()[0].isdigit(), handler
-        assert "delete sound" in log and "delete ogre" in log
-
-
-def test_level_load_clears_the_world_and_restarts_time():
-    levels = {
-        "start.lua": LEVEL_START + "CreateSpline('path')\nAddActor('door')\n" +
-        at(5000, "LogText('old message delivered')") +
-        at(100, "coreLoadLevel('next.lua')"),
-        "next.lua": "CreateSceneNode('', 'LevelRoot')\nAddActor('timer')\n"
-                    "LogText('next at ' .. GetSimulationTime() .. ' ' .. GetTick())\n"
-                    "AddActor('door')\nCreateSpline('path')\n" +
-        at(5200, "ShutDown()"),
-    }
-    with Game(levels=levels) as game:
-        assert game.run() == 0
-        assert not game.log_with("old message delivered")
-        assert not game.log_with("already exists") and not game.log_with("duplicate")
-        next_line = game.log_with("next at ")[0].split()
-        assert next_line[-2] == "0" and int(next_line[-1]) < 100, next_line
-        assert_in_order(game.log(), ["LoadLevel(next.lua) start at: 0", "next at 0",
-                                     "LoadLevel(next.lua) end at: "])
 
 
 def test_nodes_hung_below_actors_go_with_the_level():

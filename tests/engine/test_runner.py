@@ -7,14 +7,40 @@ import time
 import harness
 from harness import Game, assert_in_order
 
-# The player's walking level (ground, avatar, follow point) that logs the
-# avatar's path every 100 ms of simulation time and ends itself.
-from test_player import LEVEL as PLAYER_LEVEL
+# A walking level: the ground in "Solid", the avatar above it, the heading
+# node, a follow point behind the avatar; it logs the avatar's path every
+# 100 ms of simulation time, its key and walk events, and ends itself.
+PATH_LEVEL = """
+CreateSceneNode("", "LevelRoot")
+CreateSceneNode("LevelRoot", "ROT1")
+CreateCollisionSpace("Solid", "")
+AddActor("Ground")
+AddActorMessage("Ground", 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
+AddActorMessage("Ground", 0, 4, "Ground.mesh", "Solid", 0, 0, 0, 0)
+AddActor("_AVATAR")
+AddActorMessage("_AVATAR", 0, 0, "LevelRoot", "Keep", 0, 0, 0, 0)
+AddActorMessage("_AVATAR", 0, 1, "", "", 0, 1, 0, 0)
+AddActorMessage("_AVATAR", 0, 7,
+    "CreateSceneNode('_AVATAR', '_FollowCamera1') SetPosition('_FollowCamera1', -8, 3, 0)",
+    "", 0, 0, 0, 0)
 
-PATH_LEVEL = PLAYER_LEVEL.replace(
-    'local f = io.open("pos.txt", "a")',
-    'LogText(string.format("path %d %.4f %.4f %.4f", GetSimulationTime(), x, y, z))\n'
-    '    local f = io.open("pos.txt", "a")') + "\nAddActorMessage('Timer', 4000, 7, 'ShutDown()', '', 0, 0, 0, 0)\n"
+function Report()
+    local x, y, z = GetPosition("_AVATAR", 0)
+    LogText(string.format("path %d %.4f %.4f %.4f", GetSimulationTime(), x, y, z))
+    AddActorMessage("Timer", GetSimulationTime() + 100, 7, "Report()", "", 0, 0, 0, 0)
+end
+AddActor("Timer")
+AddActorMessage("Timer", 100, 7, "Report()", "", 0, 0, 0, 0)
+AddActorMessage("Timer", 4000, 7, "ShutDown()", "", 0, 0, 0, 0)
+
+function KeyPressed(code, text) LogText("KeyPressed(" .. code .. ", '" .. text .. "')") end
+function KeyReleased(code, text) LogText("KeyReleased(" .. code .. ")") end
+function StartJump() end
+function EndJump() LogText("level: EndJump()") end
+function StartWalk() LogText("level: StartWalk()") end
+function EndWalk() end
+LogText("player level ready")
+"""
 
 TIMER = harness.LEVEL_START + harness.at(100, "LogText('tick ' .. GetSimulationTime())")
 

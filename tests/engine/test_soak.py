@@ -16,10 +16,7 @@ import os
 import time
 
 import harness
-from harness import Game, assert_in_order
-
-TEARDOWN = ["~GameApp()", "delete editState", "delete handler", "delete simulation",
-            "delete sound", "delete collisionMgr", "delete camera", "delete ogre"]
+from harness import TEARDOWN, Game, assert_in_order
 
 # The counters live in files: the "lua" state is new at every load and every
 # script state is new after a restart.

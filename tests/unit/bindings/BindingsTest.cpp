@@ -223,8 +223,7 @@ const Contract kContracts[] = {
     {"ScriptStates",
      "ExecuteCmd('state', 'kept = 42') ExecuteCmd('Lua', 'x = 1')",
      {{"GetFloatValue('state', '_G', 'kept')", "42"},
-      {"GetStringValue('setup', 'setup', 'startlevel')", "start.lua"},
-      {"GetVersion()", "Version: 1.07"}},
+      {"GetStringValue('setup', 'setup', 'startlevel')", "start.lua"}},
      {"Error! No such Lua VM found: Lua"}},
     {"ClocksAndLevels",
      "FastForward(-5000) t = GetTick() ShowText('hello') "

@@ -205,6 +205,9 @@ TEST_F(CSoundTest, NoFreeVoiceIsLoggedAndStopAllHandsEveryVoiceBack) {
     EXPECT_NE(sound->playStream(tone), 0u);
     sound->stopAll();  // the stream goes on
     EXPECT_TRUE(sound->isStreamPlaying());
+    for (int i = 0; i < 300; ++i) {  // each new stream hands the old one's voice back
+        ASSERT_NE(sound->playStream(tone), 0u) << i;
+    }
     for (const std::string& path : paths) {
         EXPECT_NE(sound->play3D(path, 100, true), 0u) << path;
     }
