@@ -238,6 +238,10 @@ void ScriptVM::open() {
     if (sandbox_) {
         sandbox_->restrict(L);
     }
+    // Made once: pushing a C function makes a new closure, and every chunk
+    // the engine runs (each collision callback, each Script message) needs it.
+    lua_pushcfunction(L, messageHandler);
+    handlerRef_ = luaL_ref(L, LUA_REGISTRYINDEX);
     state_ = L;
 }
 
@@ -246,6 +250,7 @@ void ScriptVM::close() {
         lua_State* L = state_;
         state_ = nullptr;  // nothing may reach the state while it is being torn down
         chunkCache_ = LUA_NOREF;
+        handlerRef_ = LUA_NOREF;
         cachedChunks_ = 0;
         reportedTables_.clear();
         lua_close(L);
@@ -273,7 +278,7 @@ int ScriptVM::execute(const char* separator, const std::string& what,
     const int top = lua_gettop(L);
     int status = load();
     if (status == 0) {
-        lua_pushcfunction(L, messageHandler);
+        lua_rawgeti(L, LUA_REGISTRYINDEX, handlerRef_);
         lua_insert(L, -2);
         status = lua_pcall(L, 0, LUA_MULTRET, -2);
     }

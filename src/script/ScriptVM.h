@@ -123,6 +123,8 @@ private:
     // Registry reference of the table of compiled statements (text ->
     // chunk), or LUA_NOREF (-2) before the first one; see loadStatement.
     int chunkCache_ = -2;
+    // Registry reference of the message handler every chunk runs under.
+    int handlerRef_ = -2;
     std::string traceback_;
     std::function<void(const std::string&)> printSink_;
     int cachedChunks_ = 0;
