@@ -173,14 +173,13 @@ CollisionSpace* CollisionMgr::getSpace(std::string_view name) {
     if (lastSpace_ && name == lastSpaceName_) {
         return lastSpace_;
     }
-    // Only a name other than the last one found pays for the copy.
-    lastSpaceName_.assign(name.data(), name.size());
-    auto it = spaces_.find(lastSpaceName_);
+    // A name that is no space leaves the last one found in place.
+    auto it = spaces_.find(name);
     if (it == spaces_.end()) {
-        lastSpace_ = nullptr;
         return nullptr;
     }
     // Spaces live until clear(), which forgets this one.
+    lastSpaceName_.assign(name.data(), name.size());
     lastSpace_ = it->second.get();
     return lastSpace_;
 }

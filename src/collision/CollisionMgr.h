@@ -40,7 +40,7 @@ public:
     CollisionSpace* getSpace(std::string_view name);
     // Every space by name, for drawing them (read only). Their geoms' triangle
     // data is built by then.
-    const std::map<std::string, std::unique_ptr<CollisionSpace>>& getSpaces() {
+    const std::map<std::string, std::unique_ptr<CollisionSpace>, std::less<>>& getSpaces() {
         waitForBuilds();
         return spaces_;
     }
@@ -138,8 +138,9 @@ private:
     std::vector<std::string> building_;
     // Counts clear() calls: a mesh with an older level was not used since.
     unsigned long long level_ = 1;
-    std::map<std::string, std::unique_ptr<CollisionSpace>> spaces_;
-    // The last space getSpace found: scripts aim most rays at one space.
+    std::map<std::string, std::unique_ptr<CollisionSpace>, std::less<>> spaces_;
+    // The last space getSpace found: scripts aim most rays at one space, and
+    // a callback's test asks for its geom's name (not a space) before it.
     std::string lastSpaceName_;
     CollisionSpace* lastSpace_ = nullptr;
     std::unordered_map<std::string, std::unique_ptr<CollisionGeom>> geoms_;
