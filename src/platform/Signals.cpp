@@ -1,5 +1,7 @@
 #include "platform/Signals.h"
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include "platform/WindowEvents.h"
@@ -10,7 +12,20 @@ namespace {
 // Written from the signal handler, so it must be a lock-free flag.
 volatile std::sig_atomic_t quitFlag = 0;
 
-extern "C" void onQuitSignal(int) {
+// Said by the handler itself, so a plain write of a constant text.
+const char kForcedQuit[] =
+    "vantor: a second quit signal: ending at once (the first did not stop the game)\n";
+
+extern "C" void onQuitSignal(int number) {
+    if (quitFlag != 0) {
+        // The first request did not end the game: something nothing can
+        // interrupt is running (Lua runs finalisers with its hooks off, so
+        // an endless one defies the script time limit and the quit request).
+        // Only async-signal-safe calls here.
+        ssize_t ignored = write(STDERR_FILENO, kForcedQuit, sizeof kForcedQuit - 1);
+        (void)ignored;
+        _exit(128 + number);
+    }
     quitFlag = 1;
 }
 }  // namespace
